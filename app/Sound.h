@@ -1,0 +1,15 @@
+// The sound effect: one MIDI file played under the alias "MIDIFILE" through MCI command strings.
+// Results are ignored: a missing file or device just means no sound.
+#pragma once
+
+#include <string>
+
+#include "platform/Mci.h"
+
+// "open" and "play" the jingle. No "close" is sent first: a second start finds the alias in use
+// and the play goes to the device that is already open.
+void PlaySoundEffect(platform::Mci& mci, const std::wstring& programFolder);
+void CloseSoundEffect(platform::Mci& mci);
+
+// The path is quoted so that folders with blanks, such as "C:\Program Files\...", still play.
+std::wstring SoundOpenCommand(const std::wstring& programFolder);

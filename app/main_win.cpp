@@ -1,0 +1,25 @@
+// Program entry: the Windows backends, the mail library and the program itself, then the message loop.
+#include <windows.h>
+#undef MessageBox
+
+#include "app/App.h"
+#include "platform/Backends_win.h"
+#include "platform/Gui_win.h"
+#include "platform/MailLibrary.h"
+#include "platform/Platform.h"
+#include "platform/Profile_win.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    platform::Win32Gui gui(instance);
+    platform::Win32Regions regions;
+    platform::Win32Profile profile;
+    platform::Win32Mci mci;
+    platform::Win32DialUp dialUp;
+    platform::Win32Browser browser;
+    platform::NMailLibrary mail;
+    platform::Platform platform{gui, regions, profile, mci, dialUp, browser, mail};
+
+    App app(platform);
+    app.Start();
+    return gui.RunMessageLoop();
+}

@@ -1,0 +1,48 @@
+// Runs the mail check's call sequence through nmail once and prints what it fetched and how long it took:
+// connect, log in, then for each message status, size, a fetch buffer of size + 1 spaces, fetch; close.
+//
+//   pop3_mailcheck_bench SERVER USER PASSWORD [apop]
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/nmail/NMail.h"
+
+using namespace nmail;
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s SERVER USER PASSWORD [apop]\n", argv[0]);
+        return 2;
+    }
+    const bool apop = argc > 4 && std::string(argv[4]) == "apop";
+    auto start = std::chrono::steady_clock::now();
+    NMailInitializeWinSock();
+    NMailSetOption(kOptionTextCapacity, 8192);
+    std::vector<char> a(8192), b(8192), c(8192), d(8192);
+
+    int handle = NMailPop3Connect(argv[1]);
+    int count = handle >= 0 ? NMailPop3Authenticate(handle, argv[2], argv[3], apop ? -1 : 0) : -1;
+    long long octets = 0;
+    int failures = 0;
+    for (int n = 1; n <= count; ++n) {
+        failures += NMailPop3GetMailStatus(handle, n, a, b, c, d, 0) < 0;
+        int size = NMailPop3GetMailSize(handle, n);
+        std::vector<char> fetch(size_t(size < 0 ? 0 : size) + 1, ' ');
+        failures += NMailPop3GetMail(handle, n, a, b, c, d, fetch, 0, 0) < 0;
+        octets += size;
+    }
+    if (count < 0) {
+        int capacity = int(a.size());
+        NMailGetMessage(0, a.data(), &capacity);
+        std::fprintf(stderr, "failed: %s\n", a.data());
+    }
+    if (handle >= 0)
+        NMailPop3Close(handle);
+    NMailEndWinSock();
+
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("messages %d  octets %lld  failed calls %d  seconds %.3f\n", count, octets, failures, seconds);
+    return count < 0 || failures > 0 ? 1 : 0;
+}

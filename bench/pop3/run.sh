@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# POP3 mail check benchmark: Dovecot on loopback with 1,000 messages of 20 KB; times the mail check's call
+# sequence through nmail against curl fetching the same messages over one connection, and prints the figures.
+#
+#   bench/pop3/run.sh [PATH_TO_pop3_mailcheck_bench]
+#
+# Without a path the program is built in /tmp/pop3-bench-build. MESSAGES, SIZE and RUNS change the load.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+messages=${MESSAGES:-1000}
+size=${SIZE:-20480}
+runs=${RUNS:-3}
+user=bench
+pass=benchpass
+
+bench=${1:-}
+if [[ -z $bench ]]; then
+    build=/tmp/pop3-bench-build
+    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build" -j2 >/dev/null
+    bench=$build/pop3_mailcheck_bench
+fi
+[[ -x $bench ]] || { echo "no benchmark program at $bench" >&2; exit 1; }
+if [[ ! -x /usr/bin/time ]]; then
+    if [[ $(id -u) -eq 0 ]]; then
+        apt-get install -y time >/dev/null
+    else
+        echo "/usr/bin/time is missing: apt-get install -y time" >&2
+        exit 1
+    fi
+fi
+command -v curl >/dev/null || { echo "curl is missing: apt-get install -y curl" >&2; exit 1; }
+
+work=$(mktemp -d /tmp/pop3-bench.XXXXXX)
+chmod 755 "$work"
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+cleanup() {
+    "$repo/tests/dovecot/stop_dovecot.sh" "$work/dovecot" >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$repo/tests/dovecot/start_dovecot.sh" "$work/dovecot" "$port" "$user" "$pass" "$messages" --size "$size" >/dev/null
+
+# curl: one command, every message as a URL of its own; curl keeps the one connection for all of them.
+{
+    echo "user = \"$user:$pass\""
+    echo 'silent'
+    for ((n = 1; n <= messages; n++)); do
+        echo "url = \"pop3://127.0.0.1:$port/$n\""
+        echo 'output = "/dev/null"'
+    done
+} >"$work/curl.cfg"
+
+# Prints "seconds max_rss_kb" of one run of the command.
+measure() {
+    /usr/bin/time -v -o "$work/time.txt" "$@" >"$work/out.txt" 2>&1 || {
+        echo "failed: $*" >&2
+        cat "$work/out.txt" >&2
+        exit 1
+    }
+    awk -F': ' '
+        /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
+        /Maximum resident set size/ { rss = $2 }
+        END { printf "%.3f %d\n", s, rss }' "$work/time.txt"
+}
+
+# The best of several runs, after one run that warms Dovecot's index and the page cache.
+best() {
+    "$@" >/dev/null 2>&1 || true
+    local best_s="" best_rss="" s rss
+    for ((r = 0; r < runs; r++)); do
+        read -r s rss < <(measure "$@")
+        if [[ -z $best_s ]] || awk -v a="$s" -v b="$best_s" 'BEGIN { exit !(a < b) }'; then
+            best_s=$s
+        fi
+        if [[ -z $best_rss || $rss -gt $best_rss ]]; then
+            best_rss=$rss
+        fi
+    done
+    echo "$best_s $best_rss"
+}
+
+read -r nmail_s nmail_rss < <(best "$bench" "127.0.0.1:$port" "$user" "$pass")
+"$bench" "127.0.0.1:$port" "$user" "$pass" >"$work/check.txt"
+read -r curl_s curl_rss < <(best curl -K "$work/curl.cfg")
+logins=$(grep -c "Login: user=<$user>" "$work/dovecot/dovecot.log" || true)
+
+echo "POP3 mail check benchmark: $messages messages of $size octets, Dovecot on 127.0.0.1 (best of $runs runs)"
+echo "  nmail mail check: $(cat "$work/check.txt")"
+printf '  nmail check (STAT, then TOP+LIST+RETR each): %8.3f s   peak RSS %6d KB\n' "$nmail_s" "$nmail_rss"
+printf '  curl, one connection (RETR each):            %8.3f s   peak RSS %6d KB\n' "$curl_s" "$curl_rss"
+awk -v a="$nmail_s" -v b="$curl_s" 'BEGIN { if (b > 0) printf "  time ratio nmail / curl: %.2f\n", a / b }'
+echo "  Dovecot logins in all runs: $logins (one per run of either client)"

@@ -1,0 +1,57 @@
+# The Windows program: Sorabune.exe, statically linked so that it needs only Windows' own DLLs, and the
+# ready-to-run folder dist/ beside it (the program, its sound file and the empty "★MailData" folder
+# that it expects but never creates).
+#
+# Run with `cmake -DEXE=... -DSOURCE_DIR=... -DDIST=... -P windows-program.cmake`, this same file
+# lays out dist/ after each build.
+
+if(CMAKE_SCRIPT_MODE_FILE)
+    file(MAKE_DIRECTORY "${DIST}/Sound" "${DIST}/★MailData")
+    file(COPY "${EXE}" DESTINATION "${DIST}")
+    set(sound "${SOURCE_DIR}/resources/Sound/Kouka.mid")
+    if(EXISTS "${sound}")
+        file(COPY "${sound}" DESTINATION "${DIST}/Sound")
+    elseif(NOT EXISTS "${DIST}/Sound/Kouka.mid")
+        # A one-note stand-in so the program still has a playable file.
+        message(WARNING "resources/Sound/Kouka.mid is missing; dist/ gets a one-note stand-in")
+        find_program(PYTHON3 python3 REQUIRED)
+        execute_process(COMMAND "${PYTHON3}" -c [[
+import sys
+track = bytes([0, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0, 0xFF, 0x2F, 0])
+head = b"MThd" + (6).to_bytes(4, "big") + bytes([0, 0, 0, 1, 0, 0x60])
+open(sys.argv[1], "wb").write(head + b"MTrk" + len(track).to_bytes(4, "big") + track)
+]] "${DIST}/Sound/Kouka.mid" COMMAND_ERROR_IS_FATAL ANY)
+    endif()
+    return()
+endif()
+
+enable_language(RC)
+
+set(SORABUNE_RESOURCE_FILES
+    ${CMAKE_SOURCE_DIR}/resources/Sorabune.manifest
+    ${CMAKE_SOURCE_DIR}/resources/sorabune.ico
+    ${CMAKE_SOURCE_DIR}/resources/background.bmp
+    ${CMAKE_SOURCE_DIR}/resources/small.gif
+    ${CMAKE_SOURCE_DIR}/resources/frames/girl0.gif
+    ${CMAKE_SOURCE_DIR}/resources/frames/girl1.gif
+    ${CMAKE_SOURCE_DIR}/resources/frames/girl2.gif
+    ${CMAKE_SOURCE_DIR}/resources/frames/girl3.gif)
+# windres reads these files itself; CMake's scanner only follows #include.
+set_source_files_properties(resources/Sorabune.rc PROPERTIES OBJECT_DEPENDS "${SORABUNE_RESOURCE_FILES}")
+
+set(SORABUNE_WIN_SOURCES ${WIN_SOURCES} app/main_win.cpp resources/Sorabune.rc)
+list(REMOVE_DUPLICATES SORABUNE_WIN_SOURCES)
+
+add_executable(Sorabune WIN32 ${SORABUNE_WIN_SOURCES})
+target_link_libraries(Sorabune PRIVATE sorabune_core
+    user32 gdi32 kernel32 winmm rasapi32 ws2_32 ole32 oleaut32 shell32 uuid)
+target_compile_definitions(Sorabune PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+target_include_directories(Sorabune PRIVATE $<$<COMPILE_LANGUAGE:RC>:${CMAKE_SOURCE_DIR}/resources>)
+target_link_options(Sorabune PRIVATE -static -municode -mwindows $<$<CONFIG:Release>:-s>)
+
+set(SORABUNE_DIST ${CMAKE_BINARY_DIR}/dist)
+add_custom_command(TARGET Sorabune POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:Sorabune> -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
+            -DDIST=${SORABUNE_DIST} -P ${CMAKE_CURRENT_LIST_FILE}
+    COMMENT "Laying out ${SORABUNE_DIST}"
+    VERBATIM)

@@ -1,0 +1,6 @@
+// Hangs up every active dial-up connection, silently. A failed enumeration hangs up nothing.
+#pragma once
+
+#include "platform/DialUp.h"
+
+void DisconnectDialUp(platform::DialUp& dialUp);

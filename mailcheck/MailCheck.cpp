@@ -1,0 +1,113 @@
+#include "mailcheck/MailCheck.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/App.h"
+#include "mailcheck/MsgForm.h"
+#include "platform/CodePage.h"
+#include "resources/layouts/IdPassFormLayout.h"
+#include "resources/layouts/MsgFormLayout.h"
+#include "resources/layouts/SetFormLayout.h"
+#include "settings/IdPassForm.h"
+#include "settings/SetForm.h"
+
+namespace {
+
+constexpr int kTextBufferSize = 8192;
+constexpr int kNoConnection = -1;
+constexpr int kApopFlag = -1;  // all bits set
+constexpr int kPlainMessageBox = 0;
+
+// The four text buffers the library fills on status and fetch calls; A also carries the error text.
+struct WorkBuffers {
+    std::vector<char> a = std::vector<char>(kTextBufferSize);
+    std::vector<char> b = std::vector<char>(kTextBufferSize);
+    std::vector<char> c = std::vector<char>(kTextBufferSize);
+    std::vector<char> d = std::vector<char>(kTextBufferSize);
+};
+
+// Reads the stored account into the account dialog's boxes and the account values.
+void LoadAccount(App& app) {
+    std::wstring id = app.Files().ReadAccountValue("NAME");
+    std::wstring password = app.Files().ReadAccountValue("NAME2");
+    IdPassForm& dialog = app.GetIdPassForm();
+    dialog[idpass_layout::IdText].SetText(id);
+    dialog[idpass_layout::PassText].SetText(password);
+    app.Settings().UserId = id;
+    app.Settings().UserPassword = password;
+}
+
+void FetchAll(platform::MailLibrary& mail, int handle, int count, WorkBuffers& buf) {
+    for (int n = 1; n <= count; ++n) {
+        mail.NMailPop3GetMailStatus(handle, n, buf.a, buf.b, buf.c, buf.d, 0);
+        int size = mail.NMailPop3GetMailSize(handle, n);
+        if (size < 0)
+            continue;  // the size query failed: nothing to fetch into
+        std::vector<char> body(size_t(std::min(size, kMaxFetchBuffer - 1)) + 1, ' ');
+        mail.NMailPop3GetMail(handle, n, buf.a, buf.b, buf.c, buf.d, body, 0, 0);
+    }
+}
+
+void ShowLoginError(App& app, WorkBuffers& buf) {
+    int capacity = kTextBufferSize;
+    app.Platform().mail.NMailGetMessage(0, buf.a.data(), &capacity);
+    std::wstring text = TrimAtNul(platform::FromAnsi(std::string_view(buf.a.data(), buf.a.size())));
+    app.Gui().MessageBox(text, L"エラー", kPlainMessageBox);
+}
+
+// Logs in and fetches; returns the message count (negative when the login failed).
+int LogInAndFetch(App& app, int handle) {
+    LoadAccount(app);
+    SettingsValues& s = app.Settings();
+    if (s.UserId.empty() || s.UserPassword.empty()) {
+        app.GetIdPassForm().Show();
+        return 0;
+    }
+    WorkBuffers buf;
+    platform::MailLibrary& mail = app.Platform().mail;
+    int count = mail.NMailPop3Authenticate(handle, platform::ToAnsi(s.UserId), platform::ToAnsi(s.UserPassword),
+                                           s.UseApop != 0 ? kApopFlag : 0);
+    if (count > 0)
+        FetchAll(mail, handle, count, buf);
+    else if (count < 0)
+        ShowLoginError(app, buf);
+    return count;
+}
+
+void Report(App& app, int count) {
+    MsgForm& notice = app.GetMsgForm();
+    notice.Show();
+    notice[msgform_layout::Text2].SetText(std::to_wstring(count));
+    if (count <= 0) {
+        notice[msgform_layout::Text1].SetText(L"新着メールはありませんでした。");
+        return;
+    }
+    notice[msgform_layout::Text1].SetText(L"新着メールが有ります。");
+    app.GetSetForm().ShowGirl();
+}
+
+}  // namespace
+
+std::wstring TrimAtNul(std::wstring_view text) {
+    return std::wstring(text.substr(0, text.find(L'\0')));
+}
+
+void CheckMail(App& app) {
+    int count = 0;
+    const std::wstring& server = app.Settings().Pop3Server;
+    if (!server.empty()) {
+        platform::MailLibrary& mail = app.Platform().mail;
+        int handle = mail.NMailPop3Connect(platform::ToAnsi(server));
+        app.GetSetForm()[setform_layout::Text1].SetText(L"メールのチェックをしています。");
+        if (handle != kNoConnection) {
+            count = LogInAndFetch(app, handle);
+            mail.NMailPop3Close(handle);
+        }
+    }
+    Report(app, count);
+    // Reading the box reloads the settings window when "少女を出す" has just closed it.
+    if (app.GetSetForm()[setform_layout::Check1].Value() == 1)
+        app.GetSetForm().Disconnect();
+}

@@ -1,0 +1,10 @@
+#include "mailcheck/MsgForm.h"
+
+#include "app/App.h"
+#include "resources/layouts/MsgFormLayout.h"
+
+MsgForm::MsgForm(App& app) : Form(app.Gui(), msgform_layout::kForm) {}
+
+void MsgForm::OnLoadStep() {
+    MakeTopmost(true);
+}

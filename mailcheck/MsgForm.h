@@ -1,0 +1,15 @@
+// The new-mail notice: a small always-on-top window with the check's sentence and message count.
+// It stays open until the user closes it; a later check overwrites its texts.
+#pragma once
+
+#include "platform/Form.h"
+
+class App;
+
+class MsgForm : public platform::Form {
+public:
+    explicit MsgForm(App& app);
+
+private:
+    void OnLoadStep() override;
+};

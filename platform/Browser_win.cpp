@@ -1,0 +1,77 @@
+// The browser: the "InternetExplorer.Application" automation object bound by name at run time,
+// and the shell's default handler for an address.
+#include <windows.h>
+#include <oleauto.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "platform/Backends_win.h"
+#include "platform/ScopedWin_win.h"
+
+namespace platform {
+
+namespace {
+
+using win::ComPtr;
+
+DISPID DispatchId(IDispatch* object, const wchar_t* name) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
+        return DISPID_UNKNOWN;
+    return id;
+}
+
+HRESULT PutBool(IDispatch* object, const wchar_t* name, bool value) {
+    DISPID id = DispatchId(object, name);
+    if (id == DISPID_UNKNOWN)
+        return DISP_E_UNKNOWNNAME;
+    VARIANT arg;
+    VariantInit(&arg);
+    arg.vt = VT_BOOL;
+    arg.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&arg, &named, 1, 1};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,
+                          nullptr);
+}
+
+HRESULT CallWithString(IDispatch* object, const wchar_t* name, std::wstring_view text) {
+    DISPID id = DispatchId(object, name);
+    if (id == DISPID_UNKNOWN)
+        return DISP_E_UNKNOWNNAME;
+    win::ScopedBstr bstr(::SysAllocStringLen(text.data(), UINT(text.size())));
+    VARIANT arg;
+    VariantInit(&arg);
+    arg.vt = VT_BSTR;
+    arg.bstrVal = bstr.Get();
+    DISPPARAMS params{&arg, nullptr, 1, 0};
+    VARIANT result;
+    VariantInit(&result);
+    HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr,
+                                nullptr);
+    VariantClear(&result);
+    return hr;
+}
+
+}  // namespace
+
+bool Win32Browser::NavigateInternetExplorer(std::wstring_view url) {
+    win::ScopedCom com;
+    CLSID clsid;
+    if (FAILED(::CLSIDFromProgID(L"InternetExplorer.Application", &clsid)))
+        return false;
+    ComPtr<IDispatch> browser;
+    if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, browser.PutVoid())))
+        return false;
+    PutBool(browser.Get(), L"Visible", true);
+    CallWithString(browser.Get(), L"Navigate", url);
+    return true;
+}
+
+void Win32Browser::OpenDefault(std::wstring_view url) {
+    ::ShellExecuteW(nullptr, L"open", std::wstring(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace platform

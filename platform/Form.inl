@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/Numeric.h"
+
+namespace platform {
+
+template <typename F>
+void RunHandler(Gui& gui, F&& handler) {
+    try {
+        handler();
+    } catch (const RuntimeErrorException& e) {
+        gui.RuntimeError(e.number, e.description);
+    }
+}
+
+}  // namespace platform

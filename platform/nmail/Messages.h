@@ -1,0 +1,49 @@
+// The library's failure texts, in Japanese, and how a server's reply is attached to them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace nmail::text {
+
+inline constexpr std::wstring_view kNoError = L"エラーはありません。";
+inline constexpr std::wstring_view kNetworkStartFailed = L"ネットワーク機能 (Winsock) を初期化できませんでした。";
+inline constexpr std::wstring_view kBadServerName = L"POP3 サーバー名が正しくありません。";
+inline constexpr std::wstring_view kResolveFailed = L"POP3 サーバーのアドレスが見つかりませんでした。";
+inline constexpr std::wstring_view kConnectFailed = L"POP3 サーバーに接続できませんでした。";
+inline constexpr std::wstring_view kConnectTimedOut = L"POP3 サーバーへの接続が時間内に終わりませんでした。";
+inline constexpr std::wstring_view kTooManyConnections = L"同時に開ける接続の数を超えました。";
+inline constexpr std::wstring_view kGreetingRefused = L"POP3 サーバーが接続を受け付けませんでした。";
+inline constexpr std::wstring_view kBadHandle = L"接続ハンドルが正しくありません。";
+inline constexpr std::wstring_view kConnectionDead = L"サーバーとの接続がすでに切れているため、処理できませんでした。";
+inline constexpr std::wstring_view kBadCredentials =
+    L"ユーザー ID またはパスワードに改行などの使えない文字が含まれているため、ログインしませんでした。";
+inline constexpr std::wstring_view kNoApopTimestamp =
+    L"サーバーが APOP に対応していないため (挨拶にタイムスタンプがありません)、ログインしませんでした。";
+inline constexpr std::wstring_view kAlreadyLoggedIn = L"すでにログインしています。";
+inline constexpr std::wstring_view kNotLoggedIn = L"まだログインしていません。";
+inline constexpr std::wstring_view kLoginFailed = L"ログインできませんでした。";
+inline constexpr std::wstring_view kStatFailed = L"メールの件数を取得できませんでした。";
+inline constexpr std::wstring_view kBadMessageNumber = L"メール番号が正しくありません。";
+inline constexpr std::wstring_view kTimedOut = L"サーバーの応答が時間内に届きませんでした。接続を切りました。";
+inline constexpr std::wstring_view kDisconnected = L"サーバーとの接続が切れました。";
+inline constexpr std::wstring_view kNetworkError = L"サーバーとの通信でエラーが起きました。接続を切りました。";
+inline constexpr std::wstring_view kLineTooLong = L"サーバーの応答の行が長すぎます。接続を切りました。";
+inline constexpr std::wstring_view kUnexpectedReply = L"サーバーから思いがけない応答がありました。接続を切りました。";
+
+// "メール 3 番の" + what: the texts of the per-message commands.
+inline constexpr std::wstring_view kSizeFailed = L"のサイズを取得できませんでした。";
+inline constexpr std::wstring_view kHeaderFailed = L"のヘッダーを取得できませんでした。";
+inline constexpr std::wstring_view kFetchFailed = L"を受信できませんでした。";
+
+// The text in the ANSI code page.
+std::string Ansi(std::wstring_view text);
+
+// The text followed by "サーバーの応答: " and the reply, its control bytes made visible as '?' and cut at
+// a sane length. An empty reply adds nothing.
+std::string WithReply(std::wstring_view text, std::string_view reply);
+
+// "メール n 番" + what, with the reply as above.
+std::string ForMessage(int number, std::wstring_view what, std::string_view reply);
+
+}  // namespace nmail::text

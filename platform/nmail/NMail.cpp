@@ -1,0 +1,192 @@
+// The library's entry points: a small table of open sessions, the options, and the last failure's text.
+// Calls come from one thread, the program's GUI thread.
+#include "platform/nmail/NMail.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/nmail/Messages.h"
+#include "platform/nmail/Pop3Session.h"
+#include "platform/nmail/ServerAddress.h"
+#include "platform/nmail/Socket.h"
+
+namespace nmail {
+namespace {
+
+constexpr size_t kMaxConnections = 16;
+
+struct Options {
+    size_t textCapacity = 8192;
+    std::chrono::milliseconds connectTimeout{15000};
+    std::chrono::milliseconds responseTimeout{30000};
+};
+
+Options gOptions;
+std::array<std::unique_ptr<Pop3Session>, kMaxConnections> gSessions;
+std::string gLastError;
+
+int Failure(std::string text) {
+    gLastError = std::move(text);
+    return -1;
+}
+
+// The open session of a handle, with the current response time limit, or null (and the failure noted).
+Pop3Session* Find(int handle) {
+    if (handle < 0 || size_t(handle) >= kMaxConnections || !gSessions[size_t(handle)]) {
+        gLastError = text::Ansi(text::kBadHandle);
+        return nullptr;
+    }
+    Pop3Session* session = gSessions[size_t(handle)].get();
+    session->SetResponseTimeout(gOptions.responseTimeout);
+    return session;
+}
+
+int Outcome(Pop3Session& session, int result) {
+    if (result < 0)
+        gLastError = session.error();
+    return result;
+}
+
+MailBuffers Buffers(std::span<char> a, std::span<char> b, std::span<char> c, std::span<char> d, std::span<char> body) {
+    return MailBuffers{SpanWriter(a, gOptions.textCapacity), SpanWriter(b, gOptions.textCapacity),
+                       SpanWriter(c, gOptions.textCapacity), SpanWriter(d, gOptions.textCapacity), SpanWriter(body)};
+}
+
+std::wstring_view ConnectFailureText(ConnectFailure failure) {
+    switch (failure) {
+        case ConnectFailure::NoNetwork:
+            return text::kNetworkStartFailed;
+        case ConnectFailure::Resolve:
+            return text::kResolveFailed;
+        case ConnectFailure::TimedOut:
+            return text::kConnectTimedOut;
+        case ConnectFailure::None:
+        case ConnectFailure::Refused:
+            break;
+    }
+    return text::kConnectFailed;
+}
+
+}  // namespace
+
+int NMailInitializeWinSock() {
+    if (StartNetwork())
+        return 0;
+    return Failure(text::Ansi(text::kNetworkStartFailed));
+}
+
+int NMailEndWinSock() {
+    for (auto& session : gSessions)
+        session.reset();
+    StopNetwork();
+    return 0;
+}
+
+int NMailSetOption(int option, int value) {
+    if (value < 1)
+        return -1;
+    switch (option) {
+        case kOptionTextCapacity:
+            gOptions.textCapacity = size_t(value);
+            return 0;
+        case kOptionConnectTimeoutMs:
+            gOptions.connectTimeout = std::chrono::milliseconds(value);
+            return 0;
+        case kOptionResponseTimeoutMs:
+            gOptions.responseTimeout = std::chrono::milliseconds(value);
+            return 0;
+        default:
+            return -1;
+    }
+}
+
+int NMailPop3Connect(std::string_view server) {
+    auto address = ParseServerAddress(server);
+    if (!address)
+        return Failure(text::Ansi(text::kBadServerName));
+    size_t slot = 0;
+    while (slot < kMaxConnections && gSessions[slot])
+        ++slot;
+    if (slot == kMaxConnections)
+        return Failure(text::Ansi(text::kTooManyConnections));
+
+    ConnectFailure failure = ConnectFailure::None;
+    auto stream = ConnectTcp(address->host, address->port, Clock::now() + gOptions.connectTimeout, failure);
+    if (!stream)
+        return Failure(text::Ansi(ConnectFailureText(failure)));
+    auto session = std::make_unique<Pop3Session>(std::move(stream), gOptions.responseTimeout);
+    if (!session->Start())
+        return Failure(session->error());
+    gSessions[slot] = std::move(session);
+    return int(slot);
+}
+
+int NMailPop3Authenticate(int handle, std::string_view user, std::string_view password, int apop) {
+    Pop3Session* session = Find(handle);
+    if (!session)
+        return -1;
+    return Outcome(*session, session->Login(user, password, apop != 0));
+}
+
+int NMailPop3GetMailStatus(int handle,
+                           int number,
+                           std::span<char> a,
+                           std::span<char> b,
+                           std::span<char> c,
+                           std::span<char> d,
+                           int) {
+    MailBuffers buffers = Buffers(a, b, c, d, {});
+    Pop3Session* session = Find(handle);
+    if (!session)
+        return -1;
+    return Outcome(*session, session->FetchHeader(number, buffers) ? 0 : -1);
+}
+
+int NMailPop3GetMailSize(int handle, int number) {
+    Pop3Session* session = Find(handle);
+    if (!session)
+        return -1;
+    return Outcome(*session, session->MessageSize(number));
+}
+
+int NMailPop3GetMail(int handle,
+                     int number,
+                     std::span<char> a,
+                     std::span<char> b,
+                     std::span<char> c,
+                     std::span<char> d,
+                     std::span<char> body,
+                     int,
+                     int) {
+    MailBuffers buffers = Buffers(a, b, c, d, body);
+    Pop3Session* session = Find(handle);
+    if (!session)
+        return -1;
+    return Outcome(*session, session->FetchMessage(number, buffers) ? 0 : -1);
+}
+
+int NMailPop3Close(int handle) {
+    // A handle that is not open is left alone, and so is the last failure's text.
+    if (handle < 0 || size_t(handle) >= kMaxConnections || !gSessions[size_t(handle)])
+        return -1;
+    gSessions[size_t(handle)]->SetResponseTimeout(gOptions.responseTimeout);
+    gSessions[size_t(handle)]->Quit();
+    gSessions[size_t(handle)].reset();
+    return 0;
+}
+
+int NMailGetMessage(int, char* buffer, int* capacity) {
+    if (buffer == nullptr || capacity == nullptr || *capacity < 1)
+        return -1;
+    const std::string& message = gLastError.empty() ? text::Ansi(text::kNoError) : gLastError;
+    size_t n = std::min(message.size(), size_t(*capacity) - 1);
+    std::memcpy(buffer, message.data(), n);
+    buffer[n] = '\0';
+    return 0;
+}
+
+}  // namespace nmail

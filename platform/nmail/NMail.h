@@ -1,0 +1,40 @@
+// POP3 client library used by the mail check: connect, log in, read sizes, headers and messages, close.
+// Same functions on Windows (Winsock) and POSIX. Texts are byte strings in the system's ANSI code page.
+// Every call blocks until done; results are negative on failure, and NMailGetMessage then explains why.
+//
+// Options for NMailSetOption (it returns 0, or -1 for an unknown option or a value below 1):
+//   1     capacity in bytes of the text buffers A-D (default 8192); a buffer's span size also limits it
+//   1001  time allowed for connecting, in milliseconds (default 15000)
+//   1002  time allowed for each response, in milliseconds (default 30000); for a multi-line response
+//         the limit applies to every pause in the data
+//
+// Text buffers filled by NMailPop3GetMailStatus and NMailPop3GetMail, each NUL-terminated and cut to fit:
+//   a  Subject field, b  Date field, c  From field (values unfolded, raw encoded words kept)
+//   d  the whole header, each line ending in CRLF
+// NMailPop3GetMailStatus and NMailPop3GetMail return 0 on success; NMailPop3Close returns 0, or -1 for a
+// handle that is not open; NMailGetMessage returns 0, or -1 when it has no buffer to write to.
+// The body buffer of NMailPop3GetMail receives the message body after the header's blank line, with
+// CRLF line ends and dot-stuffing removed.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace nmail {
+
+inline constexpr int kOptionTextCapacity = 1;
+inline constexpr int kOptionConnectTimeoutMs = 1001;
+inline constexpr int kOptionResponseTimeoutMs = 1002;
+
+int NMailInitializeWinSock();              // WSAStartup on Windows; no-op success elsewhere
+int NMailEndWinSock();                     // WSACleanup; closes any open connections
+int NMailSetOption(int option, int value); // option 1 = capacity of the text buffers A-D (default 8192); own options (document them, e.g. 1001 connect timeout ms, 1002 response timeout ms) let tests shorten time limits
+int NMailPop3Connect(std::string_view server);   // ANSI bytes. Handle >= 0, or -1
+int NMailPop3Authenticate(int handle, std::string_view user, std::string_view password, int apop); // apop != 0 asks APOP. Returns STAT message count, negative on any failure
+int NMailPop3GetMailStatus(int handle, int number, std::span<char> a, std::span<char> b, std::span<char> c, std::span<char> d, int flag);
+int NMailPop3GetMailSize(int handle, int number);  // octets from LIST n, negative on failure
+int NMailPop3GetMail(int handle, int number, std::span<char> a, std::span<char> b, std::span<char> c, std::span<char> d, std::span<char> body, int flag1, int flag2);
+int NMailPop3Close(int handle);          // QUIT and close
+int NMailGetMessage(int code, char* buffer, int* capacity); // readable Japanese text of the last failure, NUL-terminated, never more than *capacity bytes including the NUL
+
+}  // namespace nmail

@@ -1,0 +1,246 @@
+// POP3 conversation: every command waits for its status line; multi-line replies are read to their end
+// (dot-unstuffed) even when the caller's buffers are full, so the next command finds the stream in step.
+#include "platform/nmail/Pop3Session.h"
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+
+#include "platform/nmail/Md5.h"
+#include "platform/nmail/Messages.h"
+
+namespace nmail {
+namespace {
+
+bool IsOk(std::string_view reply) {
+    return reply.substr(0, 3) == "+OK" && (reply.size() == 3 || reply[3] == ' ');
+}
+
+bool IsErr(std::string_view reply) {
+    return reply.substr(0, 4) == "-ERR" && (reply.size() == 4 || reply[4] == ' ');
+}
+
+bool HasLineBreakOrNul(std::string_view s) {
+    return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+// The decimal number at the start of `s` (after blanks), if it fits an int.
+std::optional<int> LeadingNumber(std::string_view& s) {
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    long long value = 0;
+    size_t digits = 0;
+    while (digits < s.size() && s[digits] >= '0' && s[digits] <= '9') {
+        value = value * 10 + (s[digits] - '0');
+        if (value > INT_MAX)
+            return std::nullopt;
+        ++digits;
+    }
+    if (digits == 0 || (digits < s.size() && s[digits] != ' '))
+        return std::nullopt;
+    s.remove_prefix(digits);
+    return int(value);
+}
+
+}  // namespace
+
+std::string_view ApopTimestamp(std::string_view greeting) {
+    size_t open = greeting.find('<');
+    if (open == std::string_view::npos)
+        return {};
+    size_t close = greeting.find('>', open);
+    if (close == std::string_view::npos)
+        return {};
+    std::string_view stamp = greeting.substr(open, close - open + 1);
+    std::string_view inner = stamp.substr(1, stamp.size() - 2);
+    bool printable = std::all_of(inner.begin(), inner.end(), [](char c) { return c > ' ' && c < 0x7f && c != '<'; });
+    size_t at = inner.find('@');
+    if (!printable || at == std::string_view::npos || at == 0 || at + 1 == inner.size())
+        return {};
+    return stamp;
+}
+
+Pop3Session::Pop3Session(std::unique_ptr<Stream> stream, std::chrono::milliseconds responseTimeout)
+    : stream_(std::move(stream)), reader_(*stream_), responseTimeout_(responseTimeout) {}
+
+bool Pop3Session::Fail(std::string text) {
+    error_ = std::move(text);
+    return false;
+}
+
+int Pop3Session::Refuse(std::string text) {
+    error_ = std::move(text);
+    return -1;
+}
+
+bool Pop3Session::Kill(std::string_view reason) {
+    state_ = State::Dead;
+    error_ = std::string(reason);
+    return false;
+}
+
+bool Pop3Session::Usable() {
+    if (state_ != State::Dead)
+        return true;
+    return Fail(text::Ansi(text::kConnectionDead));
+}
+
+bool Pop3Session::SendLine(std::string_view line) {
+    std::string wire;
+    wire.reserve(line.size() + 2);
+    wire.append(line).append("\r\n");
+    IoResult r = stream_->WriteAll(wire.data(), wire.size(), Clock::now() + responseTimeout_);
+    if (r == IoResult::Ok)
+        return true;
+    return Kill(text::Ansi(r == IoResult::TimedOut ? text::kTimedOut : text::kNetworkError));
+}
+
+bool Pop3Session::ReadStatus(std::string& reply) {
+    LineResult r = reader_.ReadLine(Clock::now() + responseTimeout_, kMaxStatusLine, reply);
+    switch (r) {
+        case LineResult::Ok:
+            break;
+        case LineResult::Closed:
+            return Kill(text::Ansi(text::kDisconnected));
+        case LineResult::TimedOut:
+            return Kill(text::Ansi(text::kTimedOut));
+        case LineResult::TooLong:
+            return Kill(text::Ansi(text::kLineTooLong));
+        case LineResult::Failed:
+            return Kill(text::Ansi(text::kNetworkError));
+    }
+    if (!IsOk(reply) && !IsErr(reply))
+        return Kill(text::WithReply(text::kUnexpectedReply, reply));
+    return true;
+}
+
+bool Pop3Session::Command(std::string_view line, std::string& reply) {
+    return Usable() && SendLine(line) && ReadStatus(reply);
+}
+
+bool Pop3Session::Start() {
+    if (!ReadStatus(greeting_))
+        return false;
+    if (!IsOk(greeting_))
+        return Kill(text::WithReply(text::kGreetingRefused, greeting_));
+    state_ = State::Authorization;
+    return true;
+}
+
+int Pop3Session::Login(std::string_view user, std::string_view password, bool apop) {
+    if (!Usable())
+        return -1;
+    if (state_ != State::Authorization)
+        return Refuse(text::Ansi(text::kAlreadyLoggedIn));
+    // A line break would let the text run on as a command of its own.
+    if (HasLineBreakOrNul(user) || HasLineBreakOrNul(password))
+        return Refuse(text::Ansi(text::kBadCredentials));
+
+    std::string reply;
+    if (apop) {
+        std::string_view stamp = ApopTimestamp(greeting_);
+        if (stamp.empty())
+            return Refuse(text::WithReply(text::kNoApopTimestamp, greeting_));
+        std::string digest = Md5Hex(std::string(stamp) + std::string(password));
+        if (!Command("APOP " + std::string(user) + " " + digest, reply))
+            return -1;
+        if (!IsOk(reply))
+            return Refuse(text::WithReply(text::kLoginFailed, reply));
+    } else {
+        if (!Command("USER " + std::string(user), reply))
+            return -1;
+        if (!IsOk(reply))
+            return Refuse(text::WithReply(text::kLoginFailed, reply));
+        if (!Command("PASS " + std::string(password), reply))
+            return -1;
+        if (!IsOk(reply))
+            return Refuse(text::WithReply(text::kLoginFailed, reply));
+    }
+    state_ = State::Transaction;
+
+    if (!Command("STAT", reply))
+        return -1;
+    std::string_view rest = std::string_view(reply).substr(3);
+    std::optional<int> count = IsOk(reply) ? LeadingNumber(rest) : std::nullopt;
+    if (!count)
+        return Refuse(text::WithReply(text::kStatFailed, reply));
+    return *count;
+}
+
+bool Pop3Session::CheckNumber(int number) {
+    if (!Usable())
+        return false;
+    if (state_ != State::Transaction)
+        return Fail(text::Ansi(text::kNotLoggedIn));
+    if (number < 1)
+        return Fail(text::Ansi(text::kBadMessageNumber));
+    return true;
+}
+
+int Pop3Session::MessageSize(int number) {
+    if (!CheckNumber(number))
+        return -1;
+    std::string reply;
+    if (!Command("LIST " + std::to_string(number), reply))
+        return -1;
+    std::string_view rest = std::string_view(reply).substr(3);
+    std::optional<int> listed = IsOk(reply) ? LeadingNumber(rest) : std::nullopt;
+    std::optional<int> size = listed ? LeadingNumber(rest) : std::nullopt;
+    if (!size)
+        return Refuse(text::ForMessage(number, text::kSizeFailed, reply));
+    return *size;
+}
+
+bool Pop3Session::FetchHeader(int number, MailBuffers& out) {
+    return Fetch(number, "TOP " + std::to_string(number) + " 0", text::kHeaderFailed, out);
+}
+
+bool Pop3Session::FetchMessage(int number, MailBuffers& out) {
+    return Fetch(number, "RETR " + std::to_string(number), text::kFetchFailed, out);
+}
+
+bool Pop3Session::Fetch(int number, std::string_view command, std::wstring_view what, MailBuffers& out) {
+    if (!CheckNumber(number))
+        return false;
+    std::string reply;
+    if (!Command(command, reply))
+        return false;
+    if (!IsOk(reply))
+        return Fail(text::ForMessage(number, what, reply));
+    MailWriter writer(out);
+    return ReadMultiline(writer);
+}
+
+bool Pop3Session::ReadMultiline(MailWriter& writer) {
+    bool lineStart = true;
+    for (;;) {
+        // Each pause in the data gets the full response time, so a long message is not cut short.
+        std::string_view piece;
+        bool lineEnd = false;
+        LineResult r = reader_.NextPiece(Clock::now() + responseTimeout_, piece, lineEnd);
+        if (r == LineResult::Closed)
+            return Kill(text::Ansi(text::kDisconnected));
+        if (r == LineResult::TimedOut)
+            return Kill(text::Ansi(text::kTimedOut));
+        if (r != LineResult::Ok)
+            return Kill(text::Ansi(text::kNetworkError));
+        if (lineStart && !piece.empty() && piece.front() == '.') {
+            if (lineEnd && piece.size() == 1)
+                return true;
+            piece.remove_prefix(1);
+        }
+        writer.Piece(piece, lineStart, lineEnd);
+        lineStart = lineEnd;
+    }
+}
+
+void Pop3Session::Quit() {
+    if (state_ == State::Authorization || state_ == State::Transaction) {
+        std::string reply;
+        Command("QUIT", reply);
+    }
+    state_ = State::Dead;
+    stream_.reset();
+}
+
+}  // namespace nmail

@@ -1,0 +1,67 @@
+// One POP3 conversation (RFC 1939) over a Stream: greeting, login, STAT, LIST, TOP, RETR and QUIT.
+// The session never sends DELE. Any transport failure or protocol desync kills it for good: from then on
+// every call fails at once.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/nmail/LineReader.h"
+#include "platform/nmail/MailText.h"
+#include "platform/nmail/Stream.h"
+
+namespace nmail {
+
+class Pop3Session {
+public:
+    // Status lines longer than this (line end excluded) are refused.
+    static constexpr size_t kMaxStatusLine = 8192;
+
+    Pop3Session(std::unique_ptr<Stream> stream, std::chrono::milliseconds responseTimeout);
+
+    void SetResponseTimeout(std::chrono::milliseconds timeout) { responseTimeout_ = timeout; }
+
+    // Reads the server's greeting; false when it is not "+OK".
+    bool Start();
+    // USER and PASS, or APOP with the greeting's timestamp; then STAT. The message count, or -1.
+    int Login(std::string_view user, std::string_view password, bool apop);
+    // Octets of message `number` from LIST, or -1.
+    int MessageSize(int number);
+    // TOP number 0: only the header is filled in.
+    bool FetchHeader(int number, MailBuffers& out);
+    // RETR number: header and body.
+    bool FetchMessage(int number, MailBuffers& out);
+    // QUIT when the connection still works; the stream is closed either way.
+    void Quit();
+
+    // The last failure's text in the ANSI code page.
+    const std::string& error() const { return error_; }
+
+private:
+    enum class State { Greeting, Authorization, Transaction, Dead };
+
+    bool Usable();
+    bool Fail(std::string text);
+    int Refuse(std::string text);  // Fail for the calls that return a number.
+    bool Kill(std::string_view reason);
+    bool SendLine(std::string_view line);
+    bool ReadStatus(std::string& reply);
+    bool Command(std::string_view line, std::string& reply);
+    bool ReadMultiline(MailWriter& writer);
+    bool Fetch(int number, std::string_view command, std::wstring_view what, MailBuffers& out);
+    bool CheckNumber(int number);
+
+    std::unique_ptr<Stream> stream_;
+    LineReader reader_;
+    std::chrono::milliseconds responseTimeout_;
+    State state_ = State::Greeting;
+    std::string greeting_;
+    std::string error_;
+};
+
+// The APOP timestamp of a greeting, "<...@...>" of printable characters without blanks, or empty.
+std::string_view ApopTimestamp(std::string_view greeting);
+
+}  // namespace nmail

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Sets everything up and starts Sorabune under Wine on your display, with a demo mailbox: a Dovecot
+# on loopback holding a few Japanese messages, and settings files that point the program at it.
+# Press 操作, then メールチェック.
+#   scripts/run.sh            with the demo mailbox
+#   scripts/run.sh --no-demo  with your own settings in ~/.local/share/sorabune/program
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$(pwd)
+demo=1
+[ "${1:-}" = "--no-demo" ] && demo=0
+
+bash scripts/install-deps.sh
+bash scripts/build.sh --windows-only
+
+data=${XDG_DATA_HOME:-$HOME/.local/share}/sorabune
+program="$data/program"
+work="$data/work"
+mkdir -p "$program" "$work"
+cp -r build/windows/dist/. "$program/"
+
+export WINEPREFIX="$data/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+[ -d "$WINEPREFIX" ] || wineboot --init >/dev/null 2>&1
+
+if [ -z "${DISPLAY:-}" ]; then
+    echo "No display: starting a virtual one (:47). Look at it with: DISPLAY=:47 import -window root shot.png"
+    Xvfb :47 -screen 0 1024x768x24 >/dev/null 2>&1 &
+    export DISPLAY=:47
+    sleep 1
+fi
+
+if [ "$demo" = 1 ]; then
+    mailbox="$data/demo-mailbox"
+    port=11110
+    bash tests/dovecot/stop_dovecot.sh "$mailbox" >/dev/null 2>&1 || true
+    rm -rf "$mailbox"
+    bash tests/dovecot/start_dovecot.sh "$mailbox" "$port" demo sorabune 3 >/dev/null
+    trap 'bash "$repo/tests/dovecot/stop_dovecot.sh" "$mailbox"' EXIT
+    printf 'SMTP=\r\nPOP3=127.0.0.1:%s\r\nMAIL=demo@example.jp\r\nAPOP=0\r\n' "$port" >"$work/quillo.ini"
+    printf '[EXEINI]\r\nNAME=demo\r\nNAME2=sorabune\r\nNAME3=1\r\n' >"$program/★MailData/iniIdPass.ini"
+    echo "Demo mailbox: 3 messages at 127.0.0.1:$port (user demo)."
+fi
+
+cd "$work"
+wine "$program/Sorabune.exe"

@@ -1,0 +1,35 @@
+#include "settings/IdPassForm.h"
+
+#include "app/App.h"
+#include "resources/layouts/IdPassFormLayout.h"
+
+using namespace idpass_layout;
+
+IdPassForm::IdPassForm(App& app) : Form(app.Gui(), kForm), app_(app) {}
+
+void IdPassForm::OnLoadStep() {
+    (*this)[IdText].SetText(app_.Files().ReadAccountValue("NAME"));
+    (*this)[PassText].SetText(app_.Files().ReadAccountValue("NAME2"));
+}
+
+void IdPassForm::OnControlClick(int control) {
+    if (control == OkCommand)
+        Confirm();
+    else if (control == CancelCommand)
+        Unload();
+}
+
+void IdPassForm::Confirm() {
+    std::wstring id = (*this)[IdText].Text();
+    std::wstring password = (*this)[PassText].Text();
+    app_.Settings().UserId = id;
+    app_.Settings().UserPassword = password;
+    if ((*this)[Check1].Value() == 1) {
+        app_.Files().WriteAccountValue("NAME", id);
+        app_.Files().WriteAccountValue("NAME2", password);
+        app_.Files().WriteAccountValue("NAME3", L"1");
+    } else {
+        app_.Files().WriteAccountValue("NAME3", L"0");
+    }
+    Unload();
+}

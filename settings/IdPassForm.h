@@ -1,0 +1,19 @@
+// The account dialog: the POP3 user ID and password, stored in the account file only when the
+// save box is ticked. A mail check reads the account from the file, never from this dialog.
+#pragma once
+
+#include "platform/Form.h"
+
+class App;
+
+class IdPassForm : public platform::Form {
+public:
+    explicit IdPassForm(App& app);
+
+private:
+    void OnLoadStep() override;
+    void OnControlClick(int control) override;
+    void Confirm();
+
+    App& app_;
+};

@@ -1,0 +1,19 @@
+// The server dialog: SMTP and POP3 server names, mail address and the APOP choice, shown from the
+// values in memory and saved to "quillo.ini" on "設定". It stays above the program's other windows.
+#pragma once
+
+#include "platform/Form.h"
+
+class App;
+
+class OptionForm : public platform::Form {
+public:
+    explicit OptionForm(App& app);
+
+private:
+    void OnLoadStep() override;
+    void OnControlClick(int control) override;
+    void Confirm();
+
+    App& app_;
+};

@@ -1,0 +1,76 @@
+#include "settings/SetForm.h"
+
+#include "app/App.h"
+#include "app/Form2.h"
+#include "app/Sound.h"
+#include "mailcheck/DialUpDisconnect.h"
+#include "mailcheck/MailCheck.h"
+#include "mascot/Form1.h"
+#include "resources/layouts/SetFormLayout.h"
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+
+using namespace setform_layout;
+
+namespace {
+constexpr int kYesNoQuestion = 36;  // MB_YESNO | MB_ICONQUESTION
+constexpr int kYes = 6;             // IDYES
+}  // namespace
+
+SetForm::SetForm(App& app) : Form(app.Gui(), kForm), app_(app) {}
+
+void SetForm::OnLoadStep() {
+    int flag = app_.Files().ReadDisconnectFlag();
+    if (flag == 1)
+        (*this)[Check1].SetValue(1);
+    else if (flag == 0)
+        (*this)[Check1].SetValue(0);
+}
+
+void SetForm::OnUnloadStep() {
+    app_.Files().WriteDisconnectFlag((*this)[Check1].Value() == 1 ? L"1" : L"0");
+}
+
+void SetForm::OnControlClick(int control) {
+    switch (control) {
+        case Command1: app_.GetIdPassForm().Show(); break;
+        case Command2: app_.GetOptionForm().Show(); break;
+        case Command3: ShowGirl(); break;
+        case Command4: PutBack(); break;
+        case Command5: OfferHomePage(); break;
+        case Command6: RunMailCheck(); break;
+        case Command7: Disconnect(); break;
+        default: break;
+    }
+}
+
+void SetForm::ShowGirl() {
+    app_.GetForm2().StartAppearance();
+    Unload();
+}
+
+void SetForm::PutBack() {
+    app_.GetForm2().StopAppearance();
+    app_.GetForm1().Unload();
+    app_.GetForm2().ResetImage2();
+    Unload();
+}
+
+void SetForm::OfferHomePage() {
+    int answer = app_.Gui().MessageBox(L"「Kinoha」作者のホームページです。ちょっと見てみますか？", L"確認",
+                                       kYesNoQuestion);
+    if (answer != kYes)
+        return;
+    // Current systems no longer provide the old browser object; the default browser takes its place.
+    if (!app_.Platform().browser.NavigateInternetExplorer(kHomePageAddress))
+        app_.Platform().browser.OpenDefault(kHomePageAddress);
+}
+
+void SetForm::RunMailCheck() {
+    CheckMail(app_);
+    Unload();
+}
+
+void SetForm::Disconnect() {
+    DisconnectDialUp(app_.Platform().dialUp);
+}

@@ -1,0 +1,30 @@
+// The settings window: every user action starts here. Its check box is the auto-disconnect option,
+// read from the flag file at every load and written back at every unload.
+#pragma once
+
+#include "platform/Form.h"
+
+class App;
+
+class SetForm : public platform::Form {
+public:
+    explicit SetForm(App& app);
+
+    // "少女を出す": start the appearance sequence and the sound, then close.
+    void ShowGirl();
+    // "切断": hang up every active dial-up connection.
+    void Disconnect();
+
+private:
+    void OnLoadStep() override;
+    void OnUnloadStep() override;
+    void OnControlClick(int control) override;
+    void PutBack();
+    void OfferHomePage();
+    void RunMailCheck();
+
+    App& app_;
+};
+
+// The maker's home page that "作者" offers.
+inline constexpr wchar_t kHomePageAddress[] = L"https://sorabune.example.jp/";

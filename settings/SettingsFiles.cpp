@@ -1,0 +1,171 @@
+// The settings files. "quillo.ini" is read the way sequential text input reads it: a line ends at CR or
+// CR LF (a lone LF stays in the line), keys are the first five characters with case, and a value is the
+// next 100 characters as they are. The two private-profile files go through the profile functions,
+// one call per key, with the path built afresh from the program folder each time.
+#include "settings/SettingsFiles.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "platform/CodePage.h"
+#include "platform/File.h"
+
+namespace {
+
+constexpr std::wstring_view kServerFile = L"quillo.ini";
+constexpr char kSection[] = "EXEINI";
+constexpr std::size_t kValueChars = 100;
+// The account value arrives through a 256-byte buffer that also holds the terminating zero.
+constexpr std::size_t kAccountValueBytes = 255;
+
+bool IsNumberBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\n';
+}
+
+bool IsDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
+
+// Double-byte code pages the system may use as its ANSI code page, by their lead bytes.
+bool IsLeadByte(unsigned char b, int codePage) {
+    switch (codePage) {
+        case 932:
+            return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        case 936:
+        case 949:
+        case 950:
+            return b >= 0x81 && b <= 0xFE;
+        default:
+            return false;
+    }
+}
+
+std::int16_t Saturate(double value) {
+    constexpr double kMin = std::numeric_limits<std::int16_t>::min();
+    constexpr double kMax = std::numeric_limits<std::int16_t>::max();
+    return std::int16_t(value < kMin ? kMin : value > kMax ? kMax : value);
+}
+
+}  // namespace
+
+std::int16_t ParseApopValue(std::wstring_view text) {
+    size_t i = 0;
+    while (i < text.size() && IsNumberBlank(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-'))
+        negative = text[i++] == L'-';
+    // Only ASCII digits and one point are taken, so the narrow copy is exact.
+    std::string number;
+    bool wholeNonZero = false;
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
+        number += char(text[i]);
+        wholeNonZero = wholeNonZero || text[i] != L'0';
+    }
+    if (i < text.size() && text[i] == L'.') {
+        number += '.';
+        for (++i; i < text.size() && IsDigit(text[i]); ++i)
+            number += char(text[i]);
+    }
+    if (number.find_first_of("0123456789") == std::string::npos)
+        return 0;  // no number at the start
+    double magnitude = 0;
+    auto parsed = std::from_chars(number.data(), number.data() + number.size(), magnitude);
+    if (parsed.ec == std::errc::result_out_of_range)
+        magnitude = wholeNonZero ? std::numeric_limits<double>::infinity() : 0.0;
+    // The default rounding mode rounds halves to the even neighbour.
+    double rounded = std::nearbyint(negative ? -magnitude : magnitude);
+    return Saturate(rounded);
+}
+
+void ParseServerSettings(std::wstring_view text, SettingsValues& values) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t cr = text.find(L'\r', pos);
+        std::wstring_view line = text.substr(pos, cr == std::wstring_view::npos ? std::wstring_view::npos : cr - pos);
+        pos = cr == std::wstring_view::npos ? text.size() : cr + 1;
+        if (pos < text.size() && text[pos] == L'\n')
+            ++pos;
+
+        std::wstring_view head = line.substr(0, 5);
+        std::wstring_view value = line.substr(head.size(), kValueChars);
+        if (head == L"SMTP=")
+            values.SmtpServer = value;
+        else if (head == L"POP3=")
+            values.Pop3Server = value;
+        else if (head == L"MAIL=")
+            values.MailAddress = value;
+        else if (head == L"APOP=")
+            values.UseApop = ParseApopValue(value);
+    }
+}
+
+std::wstring FormatServerSettings(const SettingsValues& values) {
+    std::wstring text;
+    text += L"SMTP=" + values.SmtpServer + L"\r\n";
+    text += L"POP3=" + values.Pop3Server + L"\r\n";
+    text += L"MAIL=" + values.MailAddress + L"\r\n";
+    // A negative value keeps its sign, so that reading the file gives the same number back.
+    text += L"APOP=" + std::to_wstring(values.UseApop) + L"\r\n";
+    return text;
+}
+
+std::string_view CutAnsi(std::string_view bytes, std::size_t limit) {
+    if (bytes.size() <= limit)
+        return bytes;
+    int codePage = platform::AnsiCodePage();
+    size_t kept = 0;
+    while (kept < limit) {
+        size_t width = IsLeadByte(static_cast<unsigned char>(bytes[kept]), codePage) ? 2 : 1;
+        if (kept + width > limit)
+            break;
+        kept += width;
+    }
+    return bytes.substr(0, kept);
+}
+
+SettingsFiles::SettingsFiles(platform::Profile& profile, std::wstring programFolder)
+    : profile_(profile), programFolder_(std::move(programFolder)) {}
+
+void SettingsFiles::LoadServerSettings(SettingsValues& values) const {
+    // A "quillo.ini" that is there but cannot be read counts as missing.
+    if (!platform::IsOrdinaryFile(kServerFile))
+        return;
+    std::optional<std::string> bytes = platform::ReadWholeFile(kServerFile);
+    if (bytes)
+        ParseServerSettings(platform::FromAnsi(*bytes), values);
+}
+
+void SettingsFiles::SaveServerSettings(const SettingsValues& values) const {
+    // A failed write leaves the earlier file as it was; there is no message for it.
+    platform::ReplaceWholeFile(kServerFile, platform::ToAnsi(FormatServerSettings(values)));
+}
+
+std::wstring SettingsFiles::ReadAccountValue(std::string_view key) const {
+    std::string bytes = profile_.ReadString(AccountFilePath(), kSection, key, "");
+    return platform::FromAnsi(CutAnsi(bytes, kAccountValueBytes));
+}
+
+void SettingsFiles::WriteAccountValue(std::string_view key, std::wstring_view value) const {
+    profile_.WriteString(AccountFilePath(), kSection, key, platform::ToAnsi(value));
+}
+
+int SettingsFiles::ReadDisconnectFlag() const {
+    return profile_.ReadInt(FlagFilePath(), kSection, "NUMBER", 0);
+}
+
+void SettingsFiles::WriteDisconnectFlag(std::wstring_view value) const {
+    profile_.WriteString(FlagFilePath(), kSection, "NUMBER", platform::ToAnsi(value));
+}
+
+std::wstring SettingsFiles::AccountFilePath() const {
+    return programFolder_ + L"\\★MailData\\iniIdPass.ini";
+}
+
+std::wstring SettingsFiles::FlagFilePath() const {
+    return programFolder_ + L"\\★MailData\\ini.ini";
+}

@@ -1,0 +1,191 @@
+// The mail check against a recording mail library: every path of the check, in call order.
+#include <gtest/gtest.h>
+
+#include "mailcheck/MailCheck.h"
+#include "resources/layouts/Form2Layout.h"
+#include "resources/layouts/IdPassFormLayout.h"
+#include "resources/layouts/MsgFormLayout.h"
+#include "resources/layouts/SetFormLayout.h"
+#include "tests/support/HeadlessApp.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class MailCheck : public ::testing::Test {
+protected:
+    void SetUp() override {
+        h.WriteFile(h.ServerFile(), "POP3=pop.example\r\n");
+        StoreAccount("taro", "secret");
+    }
+    void StoreAccount(const std::string& id, const std::string& password) {
+        h.WriteFile(h.AccountFile(), "[EXEINI]\r\nNAME=" + id + "\r\nNAME2=" + password + "\r\n");
+    }
+    // Starts the program, then presses "メールチェック"; returns the library calls of the check.
+    Calls Check() {
+        if (!h.app)
+            h.Start();
+        h.mail.calls.clear();
+        h.app->GetSetForm().Show();
+        h.gui.Window(L"SetForm")->Click(setform_layout::Command6);
+        return h.mail.calls;
+    }
+    std::wstring NoticeText() { return h.gui.Window(L"MsgForm")->Text(msgform_layout::Text1); }
+    std::wstring NoticeCount() { return h.gui.Window(L"MsgForm")->Text(msgform_layout::Text2); }
+    bool AppearanceRunning() { return h.gui.Window(L"Form2")->TimerInterval(form2_layout::Timer1) == 1000; }
+
+    HeadlessApp h;
+};
+
+TEST_F(MailCheck, NoServerMakesNoLibraryCall) {
+    h.WriteFile(h.ServerFile(), "SMTP=x\r\n");
+    EXPECT_TRUE(Check().empty());
+    EXPECT_EQ(NoticeText(), L"新着メールはありませんでした。");
+    EXPECT_EQ(NoticeCount(), L"0");
+    EXPECT_EQ(h.gui.Window(L"SetForm"), nullptr);
+    EXPECT_FALSE(AppearanceRunning());
+}
+
+TEST_F(MailCheck, FailedConnectWritesStatusAndSkipsLoginAndClose) {
+    h.mail.connectResult = -1;
+    EXPECT_EQ(Check(), Calls{"connect"});
+    EXPECT_EQ(h.mail.lastServer, "pop.example");
+    h.app->GetSetForm().Load();  // the check's status line went to the window it then closed
+    EXPECT_EQ(NoticeCount(), L"0");
+}
+
+TEST_F(MailCheck, EmptyMailboxConnectsLogsInAndCloses) {
+    EXPECT_EQ(Check(), (Calls{"connect", "login 7", "close 7"}));
+    EXPECT_EQ(NoticeText(), L"新着メールはありませんでした。");
+    EXPECT_EQ(NoticeCount(), L"0");
+    EXPECT_EQ(h.mail.lastUser, "taro");
+    EXPECT_EQ(h.mail.lastPassword, "secret");
+}
+
+TEST_F(MailCheck, NewMailFetchesEveryMessageAndBringsTheGirlOut) {
+    h.mail.loginResult = 3;
+    h.mail.sizes = {1000, 0, 20};
+    EXPECT_EQ(Check(), (Calls{"connect", "login 7", "status 1", "size 1", "fetch 1", "status 2", "size 2", "fetch 2",
+                              "status 3", "size 3", "fetch 3", "close 7"}));
+    EXPECT_EQ(h.mail.fetchSizes, (std::vector<size_t>{1001, 1, 21}));
+    EXPECT_EQ(h.mail.bufferSizes, (std::vector<size_t>{8192, 8192, 8192, 8192}));
+    EXPECT_EQ(NoticeText(), L"新着メールが有ります。");
+    EXPECT_EQ(NoticeCount(), L"3");
+    EXPECT_TRUE(AppearanceRunning());
+    EXPECT_EQ(h.gui.Window(L"SetForm"), nullptr);
+    EXPECT_TRUE(h.gui.Window(L"MsgForm")->IsTopmost());
+}
+
+TEST_F(MailCheck, FailedSizeQuerySkipsThatFetchOnly) {
+    h.mail.loginResult = 2;
+    h.mail.sizes = {-1, 5};
+    EXPECT_EQ(Check(), (Calls{"connect", "login 7", "status 1", "size 1", "status 2", "size 2", "fetch 2", "close 7"}));
+}
+
+TEST_F(MailCheck, AbsurdSizeDoesNotAllocateWithoutBound) {
+    h.mail.loginResult = 1;
+    h.mail.sizes = {2147483647};
+    Check();
+    EXPECT_EQ(h.mail.fetchSizes, std::vector<size_t>{size_t(kMaxFetchBuffer)});
+}
+
+TEST_F(MailCheck, FailedLoginShowsLibraryTextThenNegativeCount) {
+    h.mail.loginResult = -1;
+    EXPECT_EQ(Check(), (Calls{"connect", "login 7", "message 0 8192", "close 7"}));
+    ASSERT_EQ(h.gui.MessageBoxes().size(), 1u);
+    EXPECT_EQ(h.gui.MessageBoxes()[0].text, L"-ERR bad password");
+    EXPECT_EQ(h.gui.MessageBoxes()[0].title, L"エラー");
+    EXPECT_EQ(h.gui.MessageBoxes()[0].style, 0);
+    EXPECT_EQ(NoticeText(), L"新着メールはありませんでした。");
+    EXPECT_EQ(NoticeCount(), L"-1");
+    EXPECT_FALSE(AppearanceRunning());
+}
+
+TEST_F(MailCheck, MissingPasswordOpensAccountDialogAndSkipsLogin) {
+    StoreAccount("taro", "");
+    EXPECT_EQ(Check(), (Calls{"connect", "close 7"}));
+    auto* dialog = h.gui.Window(L"IdPassForm");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->IsVisible());
+    EXPECT_EQ(dialog->Text(idpass_layout::IdText), L"taro");
+    EXPECT_EQ(NoticeCount(), L"0");
+}
+
+TEST_F(MailCheck, CheckOverwritesWhatIsTypedInTheOpenAccountDialog) {
+    h.Start();
+    h.app->GetSetForm().Show();
+    h.gui.Window(L"SetForm")->Click(setform_layout::Command1);
+    auto* dialog = h.gui.Window(L"IdPassForm");
+    dialog->Type(idpass_layout::IdText, L"other");
+    dialog->Type(idpass_layout::PassText, L"typed");
+    Check();
+    EXPECT_EQ(dialog->Text(idpass_layout::IdText), L"taro");
+    EXPECT_EQ(dialog->Text(idpass_layout::PassText), L"secret");
+}
+
+TEST_F(MailCheck, ApopFlagFollowsAnyNonZeroSetting) {
+    h.WriteFile(h.ServerFile(), "POP3=pop.example\r\nAPOP=2\r\n");
+    Check();
+    EXPECT_EQ(h.mail.lastApop, -1);
+    h.app->Settings().UseApop = 0;
+    Check();
+    EXPECT_EQ(h.mail.lastApop, 0);
+}
+
+TEST_F(MailCheck, LongStoredIdIsCutTo255Bytes) {
+    StoreAccount(std::string(300, 'u'), "pw");
+    Check();
+    EXPECT_EQ(h.mail.lastUser, std::string(255, 'u'));
+}
+
+TEST_F(MailCheck, JapaneseAccountReachesLibraryInAnsiCodePage) {
+    StoreAccount("\x91\xbe\x98\x59", "\x83\x70\x83\x58");  // 太郎 and パス in code page 932
+    Check();
+    EXPECT_EQ(h.mail.lastUser, "\x91\xbe\x98\x59");
+    EXPECT_EQ(h.app->Settings().UserId, L"太郎");
+}
+
+TEST_F(MailCheck, AutoDisconnectRunsAfterEveryPathWhenTicked) {
+    h.WriteFile(h.FlagFile(), "[EXEINI]\r\nNUMBER=1\r\n");
+    h.dialUp.active = {42};
+    struct Case {
+        const char* name;
+        int connect, login;
+    };
+    for (Case c : {Case{"no connection", -1, 0}, Case{"empty", 7, 0}, Case{"new mail", 7, 2}, Case{"bad login", 7, -1}}) {
+        SCOPED_TRACE(c.name);
+        h.mail.connectResult = c.connect;
+        h.mail.loginResult = c.login;
+        h.dialUp.hungUp.clear();
+        Check();
+        EXPECT_EQ(h.dialUp.hungUp, std::vector<platform::DialUpConnection>{42});
+        EXPECT_NE(h.ReadFile(h.FlagFile()).find("NUMBER=1"), std::string::npos);
+    }
+}
+
+TEST_F(MailCheck, NoDisconnectWhenUnticked) {
+    h.dialUp.active = {42};
+    h.mail.loginResult = 2;
+    Check();
+    EXPECT_EQ(h.dialUp.enumerations, 0);
+}
+
+TEST_F(MailCheck, NoticeStaysOneWindowAcrossChecks) {
+    h.mail.loginResult = 2;
+    Check();
+    int created = h.gui.WindowsCreated();
+    h.mail.loginResult = 0;
+    Check();
+    EXPECT_EQ(NoticeCount(), L"0");
+    EXPECT_EQ(NoticeText(), L"新着メールはありませんでした。");
+    // Only the settings window is created again (shown, closed and reloaded by the check).
+    EXPECT_LE(h.gui.WindowsCreated() - created, 2);
+}
+
+TEST(TrimAtNul, CutsAtFirstNul) {
+    EXPECT_EQ(TrimAtNul(std::wstring(L"abc\0def", 7)), L"abc");
+    EXPECT_EQ(TrimAtNul(L"abc"), L"abc");
+    EXPECT_EQ(TrimAtNul(std::wstring(L"\0abc", 4)), L"");
+}
+
+}  // namespace

@@ -1,0 +1,410 @@
+// The library through its public functions against a scripted server: connecting, logging in, fetching,
+// and how it fails (server refusals, malformed or endless replies, silence, dropped connections).
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+
+#include "FakePop3Server.h"
+#include "NMailTestSupport.h"
+
+namespace nmail {
+namespace {
+
+using testing::Buffers;
+using testing::Contains;
+using testing::FakePop3Server;
+using testing::LastMessage;
+using testing::Reply;
+using Then = Reply::Then;
+
+class NMail : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(NMailInitializeWinSock(), 0);
+        NMailSetOption(kOptionTextCapacity, 8192);
+        NMailSetOption(kOptionConnectTimeoutMs, 5000);
+        NMailSetOption(kOptionResponseTimeoutMs, 5000);
+    }
+    void TearDown() override { NMailEndWinSock(); }
+
+    // Connects and logs in with USER/PASS; the server's STAT says `count`.
+    int LoggedIn(FakePop3Server& server, int count = 2) {
+        server.On("STAT", "+OK " + std::to_string(count) + " 1000\r\n");
+        int h = NMailPop3Connect(server.address());
+        EXPECT_GE(h, 0);
+        EXPECT_EQ(NMailPop3Authenticate(h, "alice", "secret", 0), count);
+        return h;
+    }
+
+    // After a connection died: a later call returns at once, even with a long limit, and sends nothing.
+    void ExpectDeadAtOnce(FakePop3Server& server, int h) {
+        NMailSetOption(kOptionResponseTimeoutMs, 30000);
+        size_t before = server.Received().size();
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_LT(NMailPop3GetMailSize(h, 1), 0);
+        Buffers buf;
+        EXPECT_LT(testing::Fetch(h, 1, buf), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_TRUE(Contains(LastMessage(), L"接続がすでに切れている"));
+        EXPECT_EQ(NMailPop3Close(h), 0);
+        EXPECT_EQ(server.Received().size(), before);
+    }
+};
+
+std::string Message(std::string header, std::string bodyOnWire) {
+    return "+OK message follows\r\n" + header + "\r\n" + bodyOnWire + ".\r\n";
+}
+
+// --- Connecting ---
+
+TEST_F(NMail, ConnectsByHostPortBracketedIpv6AndName) {
+    FakePop3Server v4;
+    FakePop3Server v6("+OK ready <1.2@x>\r\n", true);
+    for (const std::string& server :
+         {v4.address(), v6.address(), "localhost:" + std::to_string(v4.port()), "[::1]:" + std::to_string(v6.port())}) {
+        int h = NMailPop3Connect(server);
+        EXPECT_GE(h, 0) << server;
+        EXPECT_EQ(NMailPop3Close(h), 0);
+    }
+    EXPECT_TRUE(v6.ReceivedVerb("QUIT"));
+}
+
+TEST_F(NMail, ConnectFailuresGiveMinusOneAndAText) {
+    EXPECT_EQ(NMailPop3Connect(""), -1);
+    EXPECT_TRUE(Contains(LastMessage(), L"サーバー名が正しくありません"));
+    EXPECT_EQ(NMailPop3Connect("127.0.0.1:99999"), -1);
+    EXPECT_EQ(NMailPop3Connect("127.0.0.1:" + std::to_string(testing::FreeLoopbackPort())), -1);
+    EXPECT_TRUE(Contains(LastMessage(), L"接続できませんでした"));
+}
+
+TEST_F(NMail, GreetingErrAndSilentGreeting) {
+    FakePop3Server refusing("-ERR too busy\r\n");
+    EXPECT_EQ(NMailPop3Connect(refusing.address()), -1);
+    EXPECT_TRUE(Contains(LastMessage(), L"受け付けませんでした。サーバーの応答: -ERR too busy"));
+
+    FakePop3Server silent(Reply({""}, Then::GoSilent));
+    NMailSetOption(kOptionResponseTimeoutMs, 200);
+    EXPECT_EQ(NMailPop3Connect(silent.address()), -1);
+    EXPECT_TRUE(Contains(LastMessage(), L"時間内に届きませんでした"));
+}
+
+TEST_F(NMail, InvalidHandlesFailWithoutHarm) {
+    for (int h : {-1, 0, 15, 16, 1000}) {
+        EXPECT_LT(NMailPop3Authenticate(h, "u", "p", 0), 0);
+        EXPECT_LT(NMailPop3GetMailSize(h, 1), 0);
+        Buffers buf;
+        EXPECT_LT(testing::Status(h, 1, buf), 0);
+        EXPECT_LT(testing::Fetch(h, 1, buf), 0);
+        EXPECT_EQ(NMailPop3Close(h), -1);
+    }
+    EXPECT_TRUE(Contains(LastMessage(), L"接続ハンドルが正しくありません"));
+}
+
+TEST_F(NMail, EndWinSockClosesOpenConnections) {
+    FakePop3Server server;
+    int h = LoggedIn(server);
+    NMailEndWinSock();
+    ASSERT_EQ(NMailInitializeWinSock(), 0);
+    EXPECT_LT(NMailPop3GetMailSize(h, 1), 0);
+    EXPECT_EQ(NMailPop3Close(h), -1);
+}
+
+// --- Logging in ---
+
+TEST_F(NMail, PlainLoginSendsUserPassThenStat) {
+    FakePop3Server server;
+    server.On("STAT", "+OK 7 12345\r\n");
+    int h = NMailPop3Connect(server.address());
+    EXPECT_EQ(NMailPop3Authenticate(h, "alice", "secret", 0), 7);
+    NMailPop3Close(h);
+    EXPECT_EQ(server.Received(), (std::vector<std::string>{"USER alice", "PASS secret", "STAT", "QUIT"}));
+}
+
+TEST_F(NMail, ApopLoginSendsDigestOfGreetingTimestamp) {
+    FakePop3Server server;  // Greets with the timestamp of the example in the POP3 standard.
+    server.On("STAT", "+OK 1 10\r\n");
+    int h = NMailPop3Connect(server.address());
+    EXPECT_EQ(NMailPop3Authenticate(h, "mrose", "tanstaaf", -1), 1);
+    NMailPop3Close(h);
+    EXPECT_EQ(server.Received(),
+              (std::vector<std::string>{"APOP mrose c4c9334bac560ecc979e58001b3e22fb", "STAT", "QUIT"}));
+}
+
+TEST_F(NMail, ApopWithoutValidTimestampNeverFallsBackToPlainLogin) {
+    for (const char* greeting : {"+OK ready\r\n", "+OK ready <nostamp>\r\n", "+OK <a b@c>\r\n", "+OK <@host>\r\n",
+                                 "+OK <proc@>\r\n", "+OK <open@host\r\n", "+OK <\x01@x>\r\n"}) {
+        FakePop3Server server(greeting);
+        int h = NMailPop3Connect(server.address());
+        ASSERT_GE(h, 0) << greeting;
+        EXPECT_LT(NMailPop3Authenticate(h, "alice", "secret", 1), 0) << greeting;
+        EXPECT_TRUE(Contains(LastMessage(), L"APOP に対応していない")) << greeting;
+        NMailPop3Close(h);
+        EXPECT_EQ(server.Received(), std::vector<std::string>{"QUIT"}) << greeting;
+    }
+}
+
+TEST_F(NMail, ServerRefusalAtEachLoginStepGivesNegativeCountAndReply) {
+    struct Step {
+        const char* verb;
+        int apop;
+    };
+    for (Step step : {Step{"USER", 0}, Step{"PASS", 0}, Step{"APOP", 1}, Step{"STAT", 0}}) {
+        FakePop3Server server;
+        server.On(step.verb, "-ERR [AUTH] nope\r\n");
+        int h = NMailPop3Connect(server.address());
+        EXPECT_LT(NMailPop3Authenticate(h, "alice", "secret", step.apop), 0) << step.verb;
+        std::wstring text = LastMessage();
+        EXPECT_TRUE(Contains(text, L"サーバーの応答: -ERR [AUTH] nope")) << step.verb;
+        EXPECT_TRUE(Contains(text, std::string_view(step.verb) == "STAT" ? L"件数" : L"ログインできませんでした"));
+        EXPECT_EQ(NMailPop3Close(h), 0);
+        EXPECT_EQ(server.Received().back(), "QUIT") << "the connection stayed in step";
+    }
+}
+
+TEST_F(NMail, MalformedStatReplyIsAFailure) {
+    FakePop3Server server;
+    server.On("STAT", "+OK lots\r\n");
+    int h = NMailPop3Connect(server.address());
+    EXPECT_LT(NMailPop3Authenticate(h, "alice", "secret", 0), 0);
+    EXPECT_TRUE(Contains(LastMessage(), L"+OK lots"));
+}
+
+TEST_F(NMail, LineBreaksOrNulInCredentialsAreNeverSent) {
+    using namespace std::string_literals;
+    for (auto [user, pass] : {std::pair{"alice\r\nDELE 1"s, "secret"s}, std::pair{"alice"s, "sec\nret"s},
+                              std::pair{"alice"s, "sec\rret"s}, std::pair{"ali\0ce"s, "secret"s}}) {
+        for (int apop : {0, 1}) {
+            FakePop3Server server;
+            int h = NMailPop3Connect(server.address());
+            EXPECT_LT(NMailPop3Authenticate(h, user, pass, apop), 0);
+            EXPECT_TRUE(Contains(LastMessage(), L"使えない文字"));
+            NMailPop3Close(h);
+            EXPECT_EQ(server.Received(), std::vector<std::string>{"QUIT"});
+        }
+    }
+}
+
+// --- Fetching ---
+
+TEST_F(NMail, StatusAndMailFillFieldsHeaderAndBody) {
+    FakePop3Server server;
+    const std::string header = "Subject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\nDate: Mon, 1 Jan 2024\r\nFrom: a@b\r\n";
+    server.On("TOP", Message(header, ""));
+    server.On("RETR", Message(header, "Hello\r\n"));
+    server.On("LIST", "+OK 1 97\r\n");
+    int h = LoggedIn(server);
+    Buffers buf;
+    EXPECT_EQ(testing::Status(h, 1, buf), 0);
+    EXPECT_EQ(buf.A(), "=?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=");
+    EXPECT_STREQ(buf.b.data(), "Mon, 1 Jan 2024");
+    EXPECT_STREQ(buf.c.data(), "a@b");
+    EXPECT_EQ(buf.D(), header);
+    EXPECT_EQ(NMailPop3GetMailSize(h, 1), 97);
+    EXPECT_EQ(testing::Fetch(h, 1, buf), 0);
+    EXPECT_EQ(buf.Body(), "Hello\r\n");
+    NMailPop3Close(h);
+    EXPECT_EQ(server.Received()[3], "TOP 1 0");
+    EXPECT_EQ(server.Received()[4], "LIST 1");
+    EXPECT_EQ(server.Received()[5], "RETR 1");
+    EXPECT_FALSE(server.ReceivedVerb("DELE"));
+}
+
+TEST_F(NMail, DotStuffedLinesAndEmptyBodies) {
+    FakePop3Server server;
+    server.On("RETR", Message("Subject: dots\r\n", "..\r\n...\r\n..hidden\r\n. \r\nend\r\n"));
+    int h = LoggedIn(server);
+    Buffers buf;
+    ASSERT_EQ(testing::Fetch(h, 1, buf), 0);
+    EXPECT_EQ(buf.Body(), ".\r\n..\r\n.hidden\r\n \r\nend\r\n");
+
+    server.On("RETR", Message("Subject: empty\r\n", ""));
+    ASSERT_EQ(testing::Fetch(h, 2, buf), 0);
+    EXPECT_EQ(buf.Body(), "");
+    EXPECT_EQ(buf.A(), "empty");
+
+    server.On("RETR", "+OK\r\n.\r\n");
+    ASSERT_EQ(testing::Fetch(h, 1, buf), 0);
+    EXPECT_EQ(buf.Body(), "");
+    EXPECT_EQ(buf.D(), "");
+}
+
+TEST_F(NMail, ReplySplitAcrossReadsAtAwkwardPlaces) {
+    FakePop3Server server;
+    server.On("RETR", Reply({"+O", "K\r", "\nSubject: s\r\n\r\nfirst li", "ne\r", "\n.", ".dot\r\n", ".", "\r", "\n"}));
+    server.On("LIST", Reply({"+OK 1 ", "42\r", "\n"}));
+    int h = LoggedIn(server);
+    Buffers buf;
+    ASSERT_EQ(testing::Fetch(h, 1, buf), 0);
+    EXPECT_EQ(buf.Body(), "first line\r\n.dot\r\n");
+    EXPECT_EQ(NMailPop3GetMailSize(h, 1), 42);
+}
+
+TEST_F(NMail, BareLineFeedsEndLines) {
+    FakePop3Server server;
+    server.On("STAT", "+OK 1 5\n");
+    server.On("RETR", "+OK\nSubject: lf\n\none\ntwo\n.\n");
+    server.On("LIST", "+OK 1 5\n");
+    int h = NMailPop3Connect(server.address());
+    ASSERT_EQ(NMailPop3Authenticate(h, "alice", "secret", 0), 1);
+    Buffers buf;
+    ASSERT_EQ(testing::Fetch(h, 1, buf), 0);
+    EXPECT_EQ(buf.A(), "lf");
+    EXPECT_EQ(buf.Body(), "one\r\ntwo\r\n");
+    EXPECT_EQ(NMailPop3GetMailSize(h, 1), 5);
+}
+
+TEST_F(NMail, BodyLargerThanBufferIsCutAndConnectionStaysInStep) {
+    FakePop3Server server;
+    std::string line(70, 'x');
+    std::string body;
+    for (int i = 0; i < 100; ++i)
+        body += line + "\r\n";
+    server.On("RETR", Message("Subject: big\r\n", body));
+    server.On("LIST", "+OK 1 7216\r\n");
+    int h = LoggedIn(server);
+
+    std::vector<char> guarded(100 + 16, 'G');
+    Buffers buf;
+    std::span<char> body100(guarded.data(), 100);
+    ASSERT_EQ(NMailPop3GetMail(h, 1, buf.a, buf.b, buf.c, buf.d, body100, 0, 0), 0);
+    EXPECT_EQ(std::string(guarded.data()), body.substr(0, 99));
+    EXPECT_EQ(std::string(guarded.begin() + 100, guarded.end()), std::string(16, 'G'));
+    EXPECT_EQ(NMailPop3GetMailSize(h, 1), 7216);
+}
+
+TEST_F(NMail, LineLongerThanReadBufferIsDrainedAndConnectionStaysInStep) {
+    FakePop3Server server;
+    std::string huge(200 * 1024, 'z');
+    server.On("RETR", Message("Subject: " + huge + "\r\n", huge + "\r\nshort\r\n"));
+    server.On("LIST", "+OK 1 409624\r\n");
+    int h = LoggedIn(server);
+    Buffers buf(1000);
+    ASSERT_EQ(testing::Fetch(h, 1, buf), 0);
+    EXPECT_EQ(buf.A().size(), 8191u);
+    EXPECT_EQ(buf.Body(), std::string(999, 'z'));
+    EXPECT_EQ(NMailPop3GetMailSize(h, 1), 409624);
+}
+
+TEST_F(NMail, TextBuffersHonourSpanSizeOptionAndEmptySpans) {
+    FakePop3Server server;
+    server.On("TOP", Message("Subject: 0123456789\r\nDate: 0123456789\r\nFrom: 0123456789\r\n", ""));
+    int h = LoggedIn(server);
+    std::array<char, 40> raw;
+    raw.fill('G');
+    std::span<char> all(raw);
+    // a: 5 bytes, b: 0 bytes, c: 11 bytes (exactly fits), d: 8 bytes; guards between them.
+    ASSERT_EQ(
+        NMailPop3GetMailStatus(h, 1, all.subspan(0, 5), all.subspan(6, 0), all.subspan(7, 11), all.subspan(19, 8), 0),
+        0);
+    EXPECT_EQ(std::string(raw.data(), 6), std::string("0123\0G", 6));
+    EXPECT_EQ(raw[6], 'G');
+    EXPECT_EQ(std::string(raw.data() + 7, 12), std::string("0123456789\0G", 12));
+    EXPECT_EQ(std::string(raw.data() + 19, 8), std::string("Subject\0", 8));
+    EXPECT_EQ(std::string(raw.data() + 27, 13), std::string(13, 'G'));
+
+    // Option 1 caps the text buffers, not the body.
+    NMailSetOption(kOptionTextCapacity, 4);
+    Buffers buf;
+    ASSERT_EQ(testing::Status(h, 1, buf), 0);
+    EXPECT_EQ(buf.A(), "012");
+    EXPECT_EQ(buf.a[4], ' ');
+}
+
+TEST_F(NMail, ServerRefusalOfListTopRetrKeepsConnectionUsable) {
+    FakePop3Server server;
+    server.On("LIST", "-ERR no such message\r\n");
+    server.On("TOP", "-ERR no TOP here\r\n");
+    server.On("RETR", "-ERR no such message\r\n");
+    int h = LoggedIn(server);
+    Buffers buf;
+    EXPECT_LT(NMailPop3GetMailSize(h, 9), 0);
+    EXPECT_TRUE(Contains(LastMessage(), L"メール 9 番のサイズを取得できませんでした。サーバーの応答: -ERR no such"));
+    EXPECT_LT(testing::Status(h, 9, buf), 0);
+    EXPECT_TRUE(Contains(LastMessage(), L"-ERR no TOP here"));
+    EXPECT_LT(testing::Fetch(h, 9, buf), 0);
+    EXPECT_TRUE(Contains(LastMessage(), L"メール 9 番を受信できませんでした"));
+    EXPECT_LT(NMailPop3GetMailSize(h, 0), 0);
+    EXPECT_LT(NMailPop3GetMailSize(h, -3), 0);
+
+    server.On("LIST", "+OK 2 300\r\n");
+    EXPECT_EQ(NMailPop3GetMailSize(h, 2), 300);
+}
+
+TEST_F(NMail, CommandsBeforeLoginAreRefusedLocally) {
+    FakePop3Server server;
+    int h = NMailPop3Connect(server.address());
+    EXPECT_LT(NMailPop3GetMailSize(h, 1), 0);
+    EXPECT_TRUE(Contains(LastMessage(), L"ログインしていません"));
+    NMailPop3Close(h);
+    EXPECT_EQ(server.Received(), std::vector<std::string>{"QUIT"});
+}
+
+// --- Dead connections ---
+
+TEST_F(NMail, OverlongStatusLineKillsTheConnection) {
+    FakePop3Server server;
+    server.On("LIST", "+OK " + std::string(9000, '9') + "\r\n");
+    int h = LoggedIn(server);
+    EXPECT_LT(NMailPop3GetMailSize(h, 1), 0);
+    EXPECT_TRUE(Contains(LastMessage(), L"行が長すぎます"));
+    ExpectDeadAtOnce(server, h);
+}
+
+TEST_F(NMail, SilentServerTimesOutAndTheConnectionStaysDead) {
+    FakePop3Server server;
+    server.On("RETR", Reply({"+OK\r\nSubject: x\r\n\r\npart"}, Then::GoSilent));
+    int h = LoggedIn(server);
+    NMailSetOption(kOptionResponseTimeoutMs, 200);
+    Buffers buf;
+    EXPECT_LT(testing::Fetch(h, 1, buf), 0);
+    EXPECT_TRUE(Contains(LastMessage(), L"時間内に届きませんでした"));
+    ExpectDeadAtOnce(server, h);
+}
+
+TEST_F(NMail, DisconnectMidResponseLeavesTheConnectionDead) {
+    FakePop3Server server;
+    server.On("RETR", Reply({"+OK\r\nSubject: x\r\n\r\nhalf a li"}, Then::Close));
+    int h = LoggedIn(server);
+    Buffers buf;
+    EXPECT_LT(testing::Fetch(h, 1, buf), 0);
+    EXPECT_TRUE(Contains(LastMessage(), L"接続が切れました"));
+    ExpectDeadAtOnce(server, h);
+}
+
+TEST_F(NMail, GarbageStatusLineIsADesync) {
+    FakePop3Server server;
+    server.On("LIST", "* 1 EXISTS\r\n");
+    int h = LoggedIn(server);
+    EXPECT_LT(NMailPop3GetMailSize(h, 1), 0);
+    EXPECT_TRUE(Contains(LastMessage(), L"サーバーの応答: * 1 EXISTS"));
+    ExpectDeadAtOnce(server, h);
+}
+
+// --- Failure texts ---
+
+TEST_F(NMail, GetMessageRespectsCapacityAndSanitisesReplies) {
+    FakePop3Server server(
+        "-ERR bad\x01\x1b"
+        "byte\r\n");
+    EXPECT_EQ(NMailPop3Connect(server.address()), -1);
+    EXPECT_TRUE(Contains(LastMessage(), L"-ERR bad??byte"));
+
+    std::array<char, 8> raw;
+    raw.fill('G');
+    int capacity = 5;
+    EXPECT_EQ(NMailGetMessage(0, raw.data(), &capacity), 0);
+    EXPECT_EQ(raw[4], '\0');
+    EXPECT_EQ(raw[5], 'G');
+    EXPECT_EQ(capacity, 5);
+
+    capacity = 0;
+    raw.fill('G');
+    EXPECT_EQ(NMailGetMessage(0, raw.data(), &capacity), -1);
+    EXPECT_EQ(raw[0], 'G');
+    EXPECT_EQ(NMailGetMessage(0, nullptr, &capacity), -1);
+    EXPECT_EQ(NMailGetMessage(0, raw.data(), nullptr), -1);
+}
+
+}  // namespace
+}  // namespace nmail

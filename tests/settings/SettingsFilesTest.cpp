@@ -1,0 +1,143 @@
+// The six settings-file operations on real files: "quillo.ini" in the working directory, the flag and
+// account files under the program folder's "★MailData".
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/CodePage.h"
+#include "platform/Profile_headless.h"
+#include "settings/SettingsFiles.h"
+#include "tests/settings/TempFolder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class SettingsFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetAnsiCodePage(932);
+        fs::create_directories(MailData());
+        fs::create_directories(Work());
+        previous_ = fs::current_path();
+        fs::current_path(Work());
+    }
+    void TearDown() override { fs::current_path(previous_); }
+
+    fs::path Program() const { return root_.Path() / "program"; }
+    fs::path MailData() const { return Program() / "★MailData"; }
+    fs::path Work() const { return root_.Path() / "work"; }
+
+    TempFolder root_;
+    fs::path previous_;
+    platform::HeadlessProfile profile_;
+    SettingsFiles files_{profile_, Program().wstring()};
+};
+
+TEST_F(SettingsFilesTest, SavedServerSettingsLoadBackUnchanged) {
+    SettingsValues saved;
+    saved.SmtpServer = L"smtp.example.jp";
+    saved.Pop3Server = L" ポップ3 ";
+    saved.MailAddress = std::wstring(100, L'名');
+    saved.UseApop = 1;
+    files_.SaveServerSettings(saved);
+
+    std::string name100;
+    for (int i = 0; i < 100; ++i)
+        name100 += "\x96\xbc";
+    EXPECT_EQ(TempFolder::Take(Work() / "quillo.ini"),
+              "SMTP=smtp.example.jp\r\nPOP3= \x83\x7c\x83\x62\x83\x76" "3 \r\nMAIL=" + name100 + "\r\nAPOP=1\r\n");
+
+    SettingsValues loaded;
+    files_.LoadServerSettings(loaded);
+    EXPECT_EQ(loaded.SmtpServer, saved.SmtpServer);
+    EXPECT_EQ(loaded.Pop3Server, saved.Pop3Server);
+    EXPECT_EQ(loaded.MailAddress, saved.MailAddress);
+    EXPECT_EQ(loaded.UseApop, 1);
+}
+
+TEST_F(SettingsFilesTest, ServerSettingsComeOnlyFromAReadableFileInTheWorkingDirectory) {
+    SettingsValues values;
+    values.Pop3Server = L"kept";
+    TempFolder::Put(Program() / "quillo.ini", "POP3=beside the program\r\n");
+    files_.LoadServerSettings(values);
+    EXPECT_EQ(values.Pop3Server, L"kept");
+
+    fs::create_directory(Work() / "quillo.ini");
+    files_.LoadServerSettings(values);
+    EXPECT_EQ(values.Pop3Server, L"kept");
+
+    fs::current_path(Program());
+    files_.LoadServerSettings(values);
+    EXPECT_EQ(values.Pop3Server, L"beside the program");
+}
+
+TEST_F(SettingsFilesTest, FailedSaveLeavesTheEarlierFileWhole) {
+    const std::string earlier = "SMTP=a\r\nPOP3=b\r\nMAIL=c\r\nAPOP=0\r\n";
+    TempFolder::Put(Work() / "quillo.ini", earlier);
+    SettingsValues big;
+    big.Pop3Server = std::wstring(8000, L'x');
+
+    // Writing stops after 4 KB, as on a full disk.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    sighandler_t previous = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    files_.SaveServerSettings(big);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(TempFolder::Take(Work() / "quillo.ini"), earlier);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Work()), {}), 1);  // no temporary file left behind
+}
+
+TEST_F(SettingsFilesTest, AccountValuesRoundTripAndMissingOnesAreEmpty) {
+    EXPECT_EQ(files_.ReadAccountValue("NAME"), L"");
+    files_.WriteAccountValue("NAME", L"ユーザー 名");
+    files_.WriteAccountValue("NAME2", L"pass word");
+    files_.WriteAccountValue("NAME3", L"1");
+    EXPECT_EQ(files_.ReadAccountValue("NAME"), L"ユーザー 名");
+    EXPECT_EQ(files_.ReadAccountValue("NAME2"), L"pass word");
+    EXPECT_EQ(files_.ReadAccountValue("NAME3"), L"1");
+    EXPECT_EQ(TempFolder::Take(MailData() / "iniIdPass.ini"),
+              "[EXEINI]\r\nNAME=\x83\x86\x81\x5b\x83\x55\x81\x5b \x96\xbc\r\nNAME2=pass word\r\nNAME3=1\r\n");
+}
+
+TEST_F(SettingsFilesTest, AccountValuesAreCutTo255BytesWithoutSplittingACharacter) {
+    std::string a300(300, 'A');
+    std::string kana150;  // "あ" 150 times: 300 bytes
+    for (int i = 0; i < 150; ++i)
+        kana150 += "\x82\xa0";
+    TempFolder::Put(MailData() / "iniIdPass.ini",
+                    "[EXEINI]\r\nNAME=" + a300 + "\r\nNAME2=" + kana150 + "\r\nNAME3=A" + kana150 + "\r\n");
+    EXPECT_EQ(files_.ReadAccountValue("NAME"), std::wstring(255, L'A'));
+    EXPECT_EQ(files_.ReadAccountValue("NAME2"), std::wstring(127, L'あ'));
+    EXPECT_EQ(files_.ReadAccountValue("NAME3"), L"A" + std::wstring(127, L'あ'));
+}
+
+TEST_F(SettingsFilesTest, DisconnectFlagIsAnIntegerAndZeroWhenMissing) {
+    EXPECT_EQ(files_.ReadDisconnectFlag(), 0);
+    files_.WriteDisconnectFlag(L"1");
+    EXPECT_EQ(TempFolder::Take(MailData() / "ini.ini"), "[EXEINI]\r\nNUMBER=1\r\n");
+    EXPECT_EQ(files_.ReadDisconnectFlag(), 1);
+    files_.WriteDisconnectFlag(L"0");
+    EXPECT_EQ(files_.ReadDisconnectFlag(), 0);
+    TempFolder::Put(MailData() / "ini.ini", "[exeini]\r\nnumber = 2\r\n");
+    EXPECT_EQ(files_.ReadDisconnectFlag(), 2);
+}
+
+TEST_F(SettingsFilesTest, WithoutTheMailDataFolderReadsAreEmptyAndWritesAreLost) {
+    fs::remove(MailData());
+    files_.WriteDisconnectFlag(L"1");
+    files_.WriteAccountValue("NAME", L"id");
+    EXPECT_FALSE(fs::exists(MailData()));
+    EXPECT_EQ(files_.ReadDisconnectFlag(), 0);
+    EXPECT_EQ(files_.ReadAccountValue("NAME"), L"");
+}
+
+}  // namespace
