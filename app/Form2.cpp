@@ -4,6 +4,7 @@
 #include "app/Sound.h"
 #include "mascot/Form1.h"
 #include "resources/layouts/Form2Layout.h"
+#include "resources/layouts/SetFormLayout.h"
 #include "settings/SetForm.h"
 
 using namespace form2_layout;

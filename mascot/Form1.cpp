@@ -1,3 +1,4 @@
+// The mascot window's load, unload, mouse and timer handlers, and its outline records.
 #include "mascot/Form1.h"
 
 #include "app/App.h"

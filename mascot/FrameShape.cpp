@@ -67,8 +67,9 @@ RegionHandle RegionFromRects(Regions& regions, const std::vector<RegionRect>& re
     if (rects.empty())
         return regions.CreateRectRgn(0, 0, 0, 0);
     std::uint32_t rectBytes = std::uint32_t(rects.size()) * kRectBytes;
-    RegionDataHeader header{kHeaderBytes, platform::kRdhRectangles, std::uint32_t(rects.size()), rectBytes,
-                            rects.front().left, rects.front().top, rects.front().right, rects.back().bottom};
+    RegionDataHeader header{kHeaderBytes,        platform::kRdhRectangles, std::uint32_t(rects.size()),
+                            rectBytes,           rects.front().left,       rects.front().top,
+                            rects.front().right, rects.back().bottom};
     for (const RegionRect& r : rects) {
         header.left = std::min(header.left, r.left);
         header.right = std::max(header.right, r.right);

@@ -42,7 +42,8 @@ void StoreRegion(platform::Regions& regions, platform::RegionHandle region, Regi
 
 // A new region from a record; null when the window system refuses the data (a record never filled).
 // The identity transform is written to `xform` first.
-platform::RegionHandle CreateRegionFromRecord(platform::Regions& regions, platform::Xform& xform,
+platform::RegionHandle CreateRegionFromRecord(platform::Regions& regions,
+                                              platform::Xform& xform,
                                               const RegionRecord& record);
 
 }  // namespace mascot

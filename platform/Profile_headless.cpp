@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/CodePage.h"
@@ -217,6 +218,28 @@ bool EndsWithLineBreak(std::string_view text) {
     return !text.empty() && (text.back() == '\n' || text.back() == '\r');
 }
 
+// `text` with the key set: its line rewritten, or a line added at the end of its section, or the section
+// added at the end of the file.
+std::string WithValue(std::string text, std::string_view section, std::string_view key, std::string_view value) {
+    std::string entry = std::string(key) + "=" + std::string(value);
+    Location loc = Locate(text, section, key);
+    if (loc.key != kNone) {
+        const Line& line = loc.lines[loc.key];
+        std::string_view content = Trim(std::string_view(text).substr(line.begin, line.end - line.begin));
+        std::string rewritten = std::string(Trim(content.substr(0, content.find('=')))) + "=" + std::string(value);
+        text.replace(line.begin, line.end - line.begin, rewritten);
+    } else if (loc.section != kNone) {
+        const Line& last = loc.lines[loc.lastInSection];
+        // The section's last line may be the file's last line, without a line end of its own.
+        text.insert(last.next, (last.end == last.next ? "\r\n" : "") + entry + "\r\n");
+    } else {
+        if (!text.empty() && !EndsWithLineBreak(text))
+            text += "\r\n";
+        text += "[" + std::string(section) + "]\r\n" + entry + "\r\n";
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string HeadlessProfile::ReadString(std::wstring_view path, std::string_view section, std::string_view key,
@@ -225,8 +248,7 @@ std::string HeadlessProfile::ReadString(std::wstring_view path, std::string_view
     return value ? *value : std::string(fallback);
 }
 
-int HeadlessProfile::ReadInt(std::wstring_view path, std::string_view section, std::string_view key,
-                             int fallback) {
+int HeadlessProfile::ReadInt(std::wstring_view path, std::string_view section, std::string_view key, int fallback) {
     std::optional<std::string> value = FindValue(path, section, key);
     if (!value || value->empty())
         return fallback;
@@ -241,32 +263,10 @@ bool HeadlessProfile::WriteString(std::wstring_view path, std::string_view secti
     std::optional<std::string> existing = ReadWholeFile(path);
     if (!existing && IsOrdinaryFile(path))
         return false;  // there but unreadable: rewriting it would lose its other keys
-    std::string text = existing ? std::move(*existing) : std::string();
-
-    section = Trim(section);
-    key = Trim(key);
     while (!value.empty() && IsBlank(value.front()))
-        value.remove_prefix(1);  // reading drops them anyway; Windows does not write them
-
-    Location loc = Locate(text, section, key);
-    if (loc.key != kNone) {
-        const Line& line = loc.lines[loc.key];
-        std::string_view content = Trim(std::string_view(text).substr(line.begin, line.end - line.begin));
-        std::string_view name = Trim(content.substr(0, content.find('=')));
-        std::string entry = std::string(name) + "=" + std::string(value);
-        text.replace(line.begin, line.end - line.begin, entry);
-    } else if (loc.section != kNone) {
-        const Line& last = loc.lines[loc.lastInSection];
-        std::string entry = std::string(key) + "=" + std::string(value) + "\r\n";
-        if (last.end == last.next)
-            entry.insert(0, "\r\n");  // the section's last line is the file's unterminated last line
-        text.insert(last.next, entry);
-    } else {
-        if (!text.empty() && !EndsWithLineBreak(text))
-            text += "\r\n";
-        text += "[" + std::string(section) + "]\r\n" + std::string(key) + "=" + std::string(value) + "\r\n";
-    }
-    return ReplaceWholeFile(path, text);
+        value.remove_prefix(1);  // reading drops them anyway, and Windows does not write them
+    return ReplaceWholeFile(
+        path, WithValue(existing ? std::move(*existing) : std::string(), Trim(section), Trim(key), value));
 }
 
 }  // namespace platform

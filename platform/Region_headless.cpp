@@ -60,8 +60,14 @@ private:
 
 // Appends the x-spans where the operation holds over one band's height; touching spans come out merged
 // because a span only closes where the operation's value changes.
-void CombineSpans(const RegionRect* a, const RegionRect* aEnd, const RegionRect* b, const RegionRect* bEnd,
-                  int mode, std::int32_t top, std::int32_t bottom, RectList& out) {
+void CombineSpans(const RegionRect* a,
+                  const RegionRect* aEnd,
+                  const RegionRect* b,
+                  const RegionRect* bEnd,
+                  int mode,
+                  std::int32_t top,
+                  std::int32_t bottom,
+                  RectList& out) {
     constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max();
     bool inA = false, inB = false, inside = false;
     std::int32_t start = 0;

@@ -4,6 +4,7 @@
 // one call per key, with the path built afresh from the program folder each time.
 #include "settings/SettingsFiles.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -85,9 +86,9 @@ std::int16_t ParseApopValue(std::wstring_view text) {
 void ParseServerSettings(std::wstring_view text, SettingsValues& values) {
     size_t pos = 0;
     while (pos < text.size()) {
-        size_t cr = text.find(L'\r', pos);
-        std::wstring_view line = text.substr(pos, cr == std::wstring_view::npos ? std::wstring_view::npos : cr - pos);
-        pos = cr == std::wstring_view::npos ? text.size() : cr + 1;
+        size_t cr = std::min(text.find(L'\r', pos), text.size());
+        std::wstring_view line = text.substr(pos, cr - pos);
+        pos = cr + 1;
         if (pos < text.size() && text[pos] == L'\n')
             ++pos;
 

@@ -12,7 +12,8 @@
 //   a  Subject field, b  Date field, c  From field (values unfolded, raw encoded words kept)
 //   d  the whole header, each line ending in CRLF
 // NMailPop3GetMailStatus and NMailPop3GetMail return 0 on success; NMailPop3Close returns 0, or -1 for a
-// handle that is not open; NMailGetMessage returns 0, or -1 when it has no buffer to write to.
+// handle that is not open; NMailGetMessage returns 0, or -1 when it has no buffer to write to. Its code
+// argument is not looked at: the text is always that of the last failure on any handle.
 // The body buffer of NMailPop3GetMail receives the message body after the header's blank line, with
 // CRLF line ends and dot-stuffing removed.
 #pragma once

@@ -71,29 +71,32 @@ TEST_F(Appearance, EventAgainWhileShownOnlyResendsSound) {
     EXPECT_TRUE(Mascot()->IsVisible());
 }
 
-TEST_F(Appearance, PutBackFromEveryStateReturnsToIdle) {
-    for (int ticks : {0, 5, 15}) {
-        SCOPED_TRACE(ticks);
-        long long start = h.gui.Now();
-        if (ticks > 0)
-            PressEvent();
-        h.gui.Advance(int(start + 1000LL * ticks - h.gui.Now()) + 10);
-        h.mci.commands.clear();
-        ClickSettings(setform_layout::Command4);
+class PutBack : public Appearance, public ::testing::WithParamInterface<int> {};
 
-        EXPECT_EQ(Main().TimerInterval(Timer1), 0);
-        EXPECT_EQ(Mascot(), nullptr);
-        EXPECT_EQ(h.gui.Window(L"SetForm"), nullptr);
-        EXPECT_EQ(h.mci.commands, std::vector<std::wstring>{L"close MIDIFILE"});
-        platform::Control image = app->GetForm2()[Image2];
-        EXPECT_EQ(image.Left(), kImage2Left);
-        EXPECT_EQ(image.Top(), kImage2Top);
-        EXPECT_EQ(image.Width(), kImage2Width);
-        EXPECT_EQ(image.Height(), kImage2Height);
-        h.gui.Advance(20000);
-        EXPECT_EQ(Mascot(), nullptr);
-    }
+// From idle (the mascot loaded and hidden since start-up), while growing, and while shown.
+TEST_P(PutBack, ReturnsToIdleFromEveryState) {
+    int ticks = GetParam();
+    long long start = h.gui.Now();
+    if (ticks > 0)
+        PressEvent();
+    h.gui.Advance(int(start + 1000LL * ticks - h.gui.Now()) + 10);
+    h.mci.commands.clear();
+    ClickSettings(setform_layout::Command4);
+
+    EXPECT_EQ(Main().TimerInterval(Timer1), 0);
+    EXPECT_EQ(Mascot(), nullptr);
+    EXPECT_EQ(h.gui.Window(L"SetForm"), nullptr);
+    EXPECT_EQ(h.mci.commands, std::vector<std::wstring>{L"close MIDIFILE"});
+    platform::Control image = app->GetForm2()[Image2];
+    EXPECT_EQ(image.Left(), kImage2Left);
+    EXPECT_EQ(image.Top(), kImage2Top);
+    EXPECT_EQ(image.Width(), kImage2Width);
+    EXPECT_EQ(image.Height(), kImage2Height);
+    h.gui.Advance(20000);
+    EXPECT_EQ(Mascot(), nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(Appearance, PutBack, ::testing::Values(0, 5, 15));
 
 TEST_F(Appearance, ShowGirlWhileRunningRestartsTimerAndSoundButKeepsPicture) {
     long long start = h.gui.Now();

@@ -40,9 +40,7 @@ protected:
     // Puts the window at a pixel position, as a drag would leave it.
     void Place(int x, int y) { Window().Move(x, y); }
     void Tick() { h.gui.Advance(500); }
-    int ExpectedFrame() const {
-        return form.StepsLeft % 2 + (form.StepX > 0 ? 2 : 0) + (form.StepY < 0 ? 4 : 0);
-    }
+    int ExpectedFrame() const { return form.StepsLeft % 2 + (form.StepX > 0 ? 2 : 0) + (form.StepY < 0 ? 4 : 0); }
     static bool HaveShippedFrames() { return shape_test::ShippedFrame(0) != nullptr; }
 
     HeadlessApp h;
@@ -77,7 +75,8 @@ TEST_F(MascotTest, RecordsOfTheLoadedFramesMatchTheReferenceAndRepeatEveryFourFr
     for (int k = 0; k < 8; ++k) {
         platform::Control box = form[Picture1(k)];
         mascot::RegionRecord reference;
-        mascot::BuildRecordPerPixel(h.regions, [&](int x, int y) { return box.Point(x, y); }, reference);
+        mascot::BuildRecordPerPixel(
+            h.regions, [&](int x, int y) { return box.Point(x, y); }, reference);
         EXPECT_EQ(form.FrameRgnData[size_t(k)].bytes, reference.bytes) << "frame " << k;
         EXPECT_LE(form.FrameRgnData[size_t(k)].bytes.size(), mascot::kRecordBytes);
     }

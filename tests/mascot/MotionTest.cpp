@@ -89,16 +89,6 @@ TEST(MotionDraw, RoundsTheExactValueTiesToEven) {
     EXPECT_EQ(m.stepsLeft, 9);
 }
 
-TEST(MotionDraw, OnlyWhenTheMotionHasRunOut) {
-    ScriptedRandom s;
-    Motion m{3, 15, -15};
-    mascot::DrawMotionIfDue(m.State(), s.random, 15, 15);
-    EXPECT_EQ(s.draws, 0);
-    m.stepsLeft = -4;  // anything below 1 draws
-    mascot::DrawMotionIfDue(m.State(), s.random, 15, 15);
-    EXPECT_EQ(s.draws, 3);
-}
-
 TEST(MotionDraw, StepBeyondSixteenBitsIsAnOverflow) {
     ScriptedRandom s;
     Motion m;
@@ -154,17 +144,6 @@ TEST(MotionTicks, FrameTable) {
     EXPECT_EQ(FrameNumber(25, 15, -15), 7);
 }
 
-TEST(MotionTicks, MovesByTheStepFromWhereTheWindowIs) {
-    ScriptedRandom s;
-    Motion m{5, 30, -120};
-    auto out = AdvanceMotion(m.State(), s.random, Middle());
-    EXPECT_EQ(s.draws, 0);
-    EXPECT_EQ(m.stepsLeft, 4);
-    EXPECT_EQ(out.x, 7530);
-    EXPECT_EQ(out.y, 5880);
-    EXPECT_EQ(out.frame, 6);
-}
-
 TEST(KeepOnScreen, ClampsToEachEdgeAndAllowsTouching) {
     EXPECT_EQ(KeepOnScreen(-1, 1200, 15360), 0);
     EXPECT_EQ(KeepOnScreen(0, 1200, 15360), 0);
@@ -176,42 +155,6 @@ TEST(KeepOnScreen, ClampsToEachEdgeAndAllowsTouching) {
     // The far-edge sum is a single-precision value: 2^24 + 1 rounds back down to the screen's width.
     EXPECT_EQ(KeepOnScreen(16777216, 1, 16777216), 16777216);
     EXPECT_EQ(KeepOnScreen(16777218, 1, 16777216), 16777215);
-}
-
-TEST(MotionTicks, PushingAgainstAnEdgeKeepsTheStepAndTheFacing) {
-    ScriptedRandom s;
-    TickInputs in = Middle();
-    Motion m{20, 75, 300};  // right and down
-    in.left = 14100;
-    in.top = 10000;
-    auto out = AdvanceMotion(m.State(), s.random, in);
-    EXPECT_EQ(out.x, 14160);
-    EXPECT_EQ(out.y, 10020);
-    EXPECT_EQ(m.stepX, 75);
-    EXPECT_EQ(m.stepY, 300);
-    EXPECT_EQ(out.frame, 3);
-
-    m = {20, -75, -300};  // left and up, already at the corner
-    in.left = 0;
-    in.top = 0;
-    out = AdvanceMotion(m.State(), s.random, in);
-    EXPECT_EQ(out.x, 0);
-    EXPECT_EQ(out.y, 0);
-    EXPECT_EQ(m.stepX, -75);
-    EXPECT_EQ(out.frame, 5);
-}
-
-TEST(MotionTicks, PositionBeyondThirtyTwoBitsIsAnOverflow) {
-    ScriptedRandom s;
-    Motion m{5, 0, 0};
-    TickInputs in = Middle();
-    in.left = 2.25e9f;
-    try {
-        AdvanceMotion(m.State(), s.random, in);
-        FAIL() << "no overflow";
-    } catch (const platform::RuntimeErrorException& e) {
-        EXPECT_EQ(e.number, platform::kOverflowError);
-    }
 }
 
 }  // namespace

@@ -4,10 +4,24 @@
 #include <array>
 #include <cstring>
 #include <map>
+#include <ostream>
 #include <random>
 
 #include "platform/Region_headless.h"
 #include "tests/mascot/ShapeTestSupport.h"
+
+namespace platform {
+
+// Found by argument lookup, so the standard algorithms and the test macros see it.
+bool operator==(const RegionRect& a, const RegionRect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+void PrintTo(const RegionRect& r, std::ostream* os) {
+    *os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
+}
+
+}  // namespace platform
 
 namespace {
 
@@ -16,10 +30,6 @@ using platform::RegionDataHeader;
 using platform::RegionHandle;
 using platform::RegionRect;
 using shape_test::PixelSet;
-
-bool operator==(const RegionRect& a, const RegionRect& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
 
 using Rects = std::vector<RegionRect>;
 
@@ -91,7 +101,7 @@ TEST(HeadlessRegions, UnionsAreBandedTouchingSpansMergedAndEqualBandsCoalesced) 
     EXPECT_EQ(regions.CombineRgn(c, c, d, platform::kRgnOr), platform::kSimpleRegion);
     EXPECT_EQ(regions.Rects(c), (Rects{{0, 0, 10, 5}}));
 
-    RegionHandle e = regions.CreateRectRgn(0, 10, 10, 20);  // directly below c with the same span
+    RegionHandle e = regions.CreateRectRgn(0, 5, 10, 20);  // directly below c with the same span
     EXPECT_EQ(regions.CombineRgn(c, c, e, platform::kRgnOr), platform::kSimpleRegion);
     EXPECT_EQ(regions.Rects(c), (Rects{{0, 0, 10, 20}}));
 
@@ -114,8 +124,9 @@ TEST(HeadlessRegions, EveryOperationMatchesPixelSetsInCanonicalForm) {
                 RegionHandle rect = regions.CreateRectRgn(l, t, r, b);  // corners in any order
                 regions.CombineRgn(handles[s], handles[s], rect, platform::kRgnOr);
                 regions.DeleteObject(rect);
-                sets[s] = Apply(platform::kRgnOr, sets[s], shape_test::Rasterize({{std::min(l, r), std::min(t, b),
-                                                                                   std::max(l, r), std::max(t, b)}}));
+                sets[s] =
+                    Apply(platform::kRgnOr, sets[s],
+                          shape_test::Rasterize({{std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b)}}));
             }
             ASSERT_EQ(regions.Rects(handles[s]), Canonical(sets[s]));
         }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "platform/CodePage.h"
 #include "platform/Profile_headless.h"
@@ -17,7 +18,9 @@ protected:
     std::wstring File() const { return (folder_.Path() / "test.ini").wstring(); }
     void Put(const std::string& bytes) const { TempFolder::Put(folder_.Path() / "test.ini", bytes); }
     std::string Take() const { return TempFolder::Take(folder_.Path() / "test.ini"); }
-    std::string Read(const char* section, const char* key) { return profile_.ReadString(File(), section, key, "<none>"); }
+    std::string Read(const char* section, const char* key) {
+        return profile_.ReadString(File(), section, key, "<none>");
+    }
     void Write(const char* section, const char* key, const std::string& value) {
         ASSERT_TRUE(profile_.WriteString(File(), section, key, value));
     }
@@ -95,8 +98,9 @@ TEST_F(HeadlessProfileTest, WritingKeepsEveryOtherLine) {
 }
 
 TEST_F(HeadlessProfileTest, ReadsBackWhatItWrites) {
-    const std::string japanese = "\x83\x54\x81\x5b\x83\x6f\x81\x5b \x83\x5d\x95\x5c";  // "サーバー ゾ表": '[' ']' '\' as second bytes
-    const std::string sectionName = "\x83\x54\x81\x5b\x83\x6f\x81\x5b";                // "サーバー"
+    const std::string japanese =
+        "\x83\x54\x81\x5b\x83\x6f\x81\x5b \x83\x5d\x95\x5c";  // "サーバー ゾ表": '[' ']' '\' as second bytes
+    const std::string sectionName = "\x83\x54\x81\x5b\x83\x6f\x81\x5b";  // "サーバー"
     const std::string long300(300, 'x');
     Write("EXEINI", "NAME", japanese);
     Write("EXEINI", "NAME2", "pass word=with;signs");
@@ -115,11 +119,13 @@ TEST_F(HeadlessProfileTest, ReadsIntegersAsGetPrivateProfileIntDoes) {
     Put("[S]\r\na=1\r\nb= 12 \r\nc=-5\r\nd=0x10\r\ne=abc\r\nf=\r\ng=12abc\r\nh=99999999999\r\ni=+7\r\n"
         "j=0X10\r\nk=\"42\"\r\nl=1.5\r\nm=- 3\r\nn=0b101\r\no=0o17\r\n"
         "p=0012345678901234567890123456789\r\nq=4294967297\r\n");
+    // clang-format off
     const std::pair<const char*, int> cases[] = {
-        {"a", 1},   {"b", 12},         {"c", -5}, {"d", 16}, {"e", 0},  {"f", 77}, {"g", 12},
-        {"h", 1215752191}, {"i", 7},   {"j", 0},  {"k", 42}, {"l", 1},  {"m", 0},  {"n", 5},
-        {"o", 15},  {"p", 748637063}, {"q", 1},  {"zz", 77},
+        {"a", 1},  {"b", 12}, {"c", -5}, {"d", 16}, {"e", 0},  {"f", 77},          {"g", 12},          {"h", 1215752191},
+        {"i", 7},  {"j", 0},  {"k", 42}, {"l", 1},  {"m", 0},  {"n", 5},           {"o", 15},          {"p", 748637063},
+        {"q", 1},  {"zz", 77},
     };
+    // clang-format on
     for (const auto& [key, expected] : cases)
         EXPECT_EQ(profile_.ReadInt(File(), "S", key, 77), expected) << key;
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "settings/SettingsFiles.h"
 
@@ -52,12 +53,14 @@ TEST(ServerSettingsText, LinesEndAtCrOrCrLfButNotAtALoneLf) {
 }
 
 TEST(ServerSettingsText, ApopTakesTheNumberAtTheStartRoundedHalfToEvenAndHeldInRange) {
+    // clang-format off
     const std::pair<const wchar_t*, int> cases[] = {
-        {L"1", 1},       {L"0", 0},         {L"", 0},         {L"abc", 0},     {L"0.5", 0},    {L"1.5", 2},
-        {L"2.5", 2},     {L"-1.5", -2},     {L".5", 0},       {L"3.", 3},      {L"  7 ", 7},   {L"+4", 4},
-        {L"-3", -3},     {L"12abc", 12},    {L"1.6.7", 2},    {L"-", 0},       {L"- 1", 0},    {L"1e3", 1},
+        {L"1", 1},        {L"0", 0},          {L"", 0},          {L"abc", 0},        {L"0.5", 0},    {L"1.5", 2},
+        {L"2.5", 2},      {L"-1.5", -2},      {L".5", 0},        {L"3.", 3},         {L"  7 ", 7},   {L"+4", 4},
+        {L"-3", -3},      {L"12abc", 12},     {L"1.6.7", 2},     {L"-", 0},          {L"- 1", 0},    {L"1e3", 1},
         {L"32767", 32767}, {L"32767.6", 32767}, {L"99999", 32767}, {L"-99999", -32768}, {L"-32768.4", -32768},
     };
+    // clang-format on
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(ParseApopValue(text), expected) << testing::PrintToString(std::wstring(text));
     EXPECT_EQ(ParseApopValue(L"1" + std::wstring(400, L'0')), 32767);

@@ -45,11 +45,12 @@ TEST_F(SettingsFilesTest, SavedServerSettingsLoadBackUnchanged) {
     saved.UseApop = 1;
     files_.SaveServerSettings(saved);
 
+    const std::string pop = "\x83\x7c\x83\x62\x83\x76\x33";  // "ポップ3"
     std::string name100;
     for (int i = 0; i < 100; ++i)
         name100 += "\x96\xbc";
     EXPECT_EQ(TempFolder::Take(Work() / "quillo.ini"),
-              "SMTP=smtp.example.jp\r\nPOP3= \x83\x7c\x83\x62\x83\x76" "3 \r\nMAIL=" + name100 + "\r\nAPOP=1\r\n");
+              "SMTP=smtp.example.jp\r\nPOP3= " + pop + " \r\nMAIL=" + name100 + "\r\nAPOP=1\r\n");
 
     SettingsValues loaded;
     files_.LoadServerSettings(loaded);

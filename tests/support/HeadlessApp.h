@@ -7,6 +7,12 @@
 #include <string>
 
 #include "app/App.h"
+#include "app/Form2.h"
+#include "mailcheck/MsgForm.h"
+#include "mascot/Form1.h"
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/SetForm.h"
 #include "platform/Backends_headless.h"
 #include "platform/Gui_headless.h"
 #include "platform/Profile_headless.h"

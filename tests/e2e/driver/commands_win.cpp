@@ -280,11 +280,12 @@ JsonObject cmdMsgboxPress(const Args&, std::wstring_view line) {
             if (_wcsicmp(className(button).c_str(), L"Button") != 0 || !IsWindowVisible(button)) continue;
             std::wstring caption = controlText(button);
             if (caption != wanted && plainCaption(caption) != plainCaption(wanted)) continue;
+            std::wstring title = captionOf(box);
             requireFront(box, "message box");
             POINT centre = centreOf(screenRect(button));
             requireHittable(button, centre, "button " + toUtf8(caption));
             clickAt(centre, MouseButton::Left);
-            return JsonObject().text("button", caption).text("title", captionOf(box));
+            return JsonObject().text("button", caption).text("title", title);
         }
     }
     throw Failure("no message box button " + toUtf8(wanted));

@@ -1,0 +1,45 @@
+"""A private Dovecot POP3 server on loopback, through tests/dovecot/start_dovecot.sh and stop_dovecot.sh."""
+
+import os
+import shutil
+import socket
+import subprocess
+
+from .environment import REPO, skip
+
+SCRIPTS = os.path.join(REPO, "tests", "dovecot")
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Pop3Server:
+    """Dovecot serving `messages` Japanese messages to user/password on 127.0.0.1:port."""
+
+    host = "127.0.0.1"
+
+    def __init__(self, directory, user="taro", password="secret", messages=0, size=None):
+        start = os.path.join(SCRIPTS, "start_dovecot.sh")
+        if not os.path.isfile(start):
+            skip("tests/dovecot/start_dovecot.sh is missing")
+        if not (shutil.which("dovecot") or os.path.exists("/usr/sbin/dovecot")):
+            skip("dovecot is not installed (apt-get install dovecot-pop3d dovecot-core)")
+        self.directory = directory
+        self.user, self.password, self.messages = user, password, messages
+        self.port = free_port()
+        argv = [start, directory, str(self.port), user, password, str(messages)]
+        if size:
+            argv += ["--size", str(size)]
+        result = subprocess.run(argv, capture_output=True, text=True, timeout=60)
+        if result.returncode != 0:
+            raise RuntimeError(f"dovecot did not start: {result.stderr.strip()}")
+
+    @property
+    def address(self):
+        return f"{self.host}:{self.port}"
+
+    def stop(self):
+        subprocess.run([os.path.join(SCRIPTS, "stop_dovecot.sh"), self.directory], capture_output=True, timeout=60)

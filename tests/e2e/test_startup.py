@@ -1,0 +1,30 @@
+"""Start-up and orderly end of the real program: main window, hidden settings window, close box."""
+
+import time
+import unittest
+
+from tests.e2e import harness
+
+INI = "[EXEINI]\r\nNUMBER=1\r\n"
+QUILLO = harness.quillo(smtp="smtp.example.jp", pop3="127.0.0.1", mail="taro@example.jp", apop=0)
+
+
+class StartupTest(harness.SorabuneTestCase):
+    def test_main_window_opens_centred_and_close_box_ends_program(self):
+        app = self.launch(ini=INI, quillo=QUILLO)
+        main = app.wait_for("Form2", visible=True, timeout=45)
+        self.assertEqual(main["caption"], "Velmora・・・")
+        self.assertCentredOnScreen(main)
+
+        settings = app.wait_for("SetForm", visible=None)
+        self.assertFalse(settings["visible"], "the settings window is loaded hidden at start-up")
+
+        app.close("Form2")
+        closed_at = time.monotonic()
+        app.wait_exit(timeout=10)
+        self.assertLess(time.monotonic() - closed_at, 5, "the program should end promptly")
+        self.assertEqual(app.read_ini(), INI.encode("cp932"), "ini.ini must not be rewritten by the close")
+
+
+if __name__ == "__main__":
+    unittest.main()
