@@ -1,6 +1,7 @@
 // The browser: the "InternetExplorer.Application" automation object bound by name at run time,
 // and the shell's default handler for an address.
 #include <windows.h>
+
 #include <oleauto.h>
 #include <shellapi.h>
 
@@ -33,8 +34,7 @@ HRESULT PutBool(IDispatch* object, const wchar_t* name, bool value) {
     arg.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&arg, &named, 1, 1};
-    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,
-                          nullptr);
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
 }
 
 HRESULT CallWithString(IDispatch* object, const wchar_t* name, std::wstring_view text) {
@@ -49,8 +49,7 @@ HRESULT CallWithString(IDispatch* object, const wchar_t* name, std::wstring_view
     DISPPARAMS params{&arg, nullptr, 1, 0};
     VARIANT result;
     VariantInit(&result);
-    HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr,
-                                nullptr);
+    HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
     VariantClear(&result);
     return hr;
 }

@@ -1,6 +1,7 @@
 // The remote-access service through its ANSI entry points, using the oldest connection record,
 // which every version of the service accepts.
 #include <windows.h>
+
 #include <ras.h>
 
 #include <cstddef>

@@ -167,9 +167,9 @@ void FormWindow::CreateControl(int index) {
     if (c.tabIndex >= 0)
         style |= WS_TABSTOP;
     const PixelRect& r = slot.rect;
-    slot.hwnd = CreateWindowExW(cls.exStyle, cls.className, std::wstring(c.caption).c_str(), style, r.x, r.y, r.width,
-                                r.height, s_.hwnd, reinterpret_cast<HMENU>(INT_PTR(kFirstControlId + index)),
-                                ui_.instance, nullptr);
+    slot.hwnd =
+        CreateWindowExW(cls.exStyle, cls.className, std::wstring(c.caption).c_str(), style, r.x, r.y, r.width, r.height,
+                        s_.hwnd, reinterpret_cast<HMENU>(INT_PTR(kFirstControlId + index)), ui_.instance, nullptr);
     if (!slot.hwnd)
         return;
     SendMessageW(slot.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(ui_.font), FALSE);

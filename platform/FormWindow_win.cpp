@@ -109,6 +109,8 @@ LRESULT FormWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_SETFOCUS:
             FocusRemembered();
             return 0;
+        case WM_NEXTDLGCTL:
+            return OnNextControl(wParam, lParam);
         case WM_CLOSE:
             return OnClose();
     }
@@ -195,6 +197,19 @@ LRESULT FormWindow::OnActivate(WPARAM wParam, LPARAM lParam) {
     if (HIWORD(wParam))  // minimised
         return DefWindowProcW(s_.hwnd, WM_ACTIVATE, wParam, lParam);
     FocusRemembered();
+    return 0;
+}
+
+// The dialog manager asks for this when a label's access key is pressed: focus the label, then the
+// tab stop after it.
+LRESULT FormWindow::OnNextControl(WPARAM wParam, LPARAM lParam) {
+    HWND target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(s_.hwnd, GetFocus(), wParam != 0);
+    if (!target)
+        return 0;
+    SetFocus(target);
+    int index = IndexOf(target);
+    if (index >= 0 && def_.controls[size_t(index)].kind == ControlKind::TextBox)
+        SendMessageW(target, EM_SETSEL, 0, -1);
     return 0;
 }
 

@@ -98,6 +98,7 @@ private:
     LRESULT OnControlColour(UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMouseDown(int button, WPARAM wParam, LPARAM lParam);
     LRESULT OnActivate(WPARAM wParam, LPARAM lParam);
+    LRESULT OnNextControl(WPARAM wParam, LPARAM lParam);
     LRESULT OnClose();
 
     // Painting (FormWindowPaint_win.cpp).

@@ -28,6 +28,7 @@ HeadlessWindow::HeadlessWindow(HeadlessGui& gui, const FormDef& def, WindowEvent
 }
 
 HeadlessWindow::~HeadlessWindow() {
+    gui_.ReleaseRegion(region_);
     gui_.Unregister(this);
     gui_.Record(L"destroy " + std::wstring(def_.name));
 }
@@ -103,6 +104,8 @@ void HeadlessWindow::SetTimer(int control, int intervalMs) {
 }
 
 void HeadlessWindow::SetRegion(RegionHandle region, bool) {
+    if (region != region_)
+        gui_.ReleaseRegion(region_);
     region_ = region;
     ++regionCount_;
 }

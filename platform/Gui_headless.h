@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -115,6 +116,12 @@ public:
     void SetScreen(int width, int height, float twipsPerPixel = 15);
     void SetProgramFolder(std::wstring folder) { programFolder_ = std::move(folder); }
     void QueueMessageBoxAnswer(int answer) { answers_.push_back(answer); }
+    // Windows own their applied region and release it when a newer one replaces it, as the system does.
+    void SetRegionDeleter(std::function<void(RegionHandle)> deleter) { regionDeleter_ = std::move(deleter); }
+    void ReleaseRegion(RegionHandle region) {
+        if (region && regionDeleter_)
+            regionDeleter_(region);
+    }
 
     // Virtual time: fires every timer that falls due, in order, as the message loop would.
     void Advance(int ms);
@@ -155,6 +162,7 @@ private:
     long long timerOrder_ = 0;
     int windowsCreated_ = 0;
     int nextX_ = 10;
+    std::function<void(RegionHandle)> regionDeleter_;
 };
 
 }  // namespace platform

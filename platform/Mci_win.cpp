@@ -1,5 +1,6 @@
 // The multimedia command-string interface: no return buffer, no notification window.
 #include <windows.h>
+
 #include <mmsystem.h>
 
 #include <string>

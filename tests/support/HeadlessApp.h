@@ -29,6 +29,7 @@ public:
         previousDirectory_ = std::filesystem::current_path();
         std::filesystem::current_path(WorkingDirectory());
         gui.SetProgramFolder(ProgramFolder().wstring());
+        gui.SetRegionDeleter([this](platform::RegionHandle r) { regions.DeleteObject(r); });
     }
     ~HeadlessApp() {
         app.reset();

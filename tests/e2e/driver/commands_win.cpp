@@ -165,7 +165,7 @@ JsonObject cmdClickAt(const Args& args, std::wstring_view) {
 JsonObject cmdMouse(const Args& args, bool down) {
     POINT point = pointArg(args, 1);
     moveMouse(point);
-    pressMouse(buttonArg(args, 3), down);
+    pressMouse(point, buttonArg(args, 3), down);
     return pointJson(point);
 }
 

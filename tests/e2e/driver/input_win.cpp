@@ -83,6 +83,14 @@ DWORD buttonFlag(MouseButton button, bool down) {
     }
 }
 
+// Wine turns pointer-crossing events of the X server into mouse moves of its own, so an X pointer left
+// elsewhere can pull the cursor away between a press and its release. Every event therefore warps the X
+// pointer (SetCursorPos) and carries its absolute position.
+INPUT positionedInput(POINT at, DWORD flags) {
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    return mouseInput(flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, normalise(at.x, width), normalise(at.y, height));
+}
+
 }  // namespace
 
 MouseButton parseButton(std::wstring_view name) {
@@ -93,39 +101,36 @@ MouseButton parseButton(std::wstring_view name) {
 }
 
 void moveMouse(POINT to) {
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    std::vector<INPUT> inputs{mouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, normalise(to.x, width),
-                                         normalise(to.y, height))};
+    SetCursorPos(to.x, to.y);
+    std::vector<INPUT> inputs{positionedInput(to, 0)};
     send(inputs);
     Sleep(kEventGapMs);
-    POINT now{};
-    // Should the injected move land elsewhere, place the cursor directly so the following press is exact.
-    if (GetCursorPos(&now) && (now.x != to.x || now.y != to.y)) SetCursorPos(to.x, to.y);
 }
 
-void pressMouse(MouseButton button, bool down) {
-    std::vector<INPUT> inputs{mouseInput(buttonFlag(button, down))};
+void pressMouse(POINT at, MouseButton button, bool down) {
+    SetCursorPos(at.x, at.y);
+    std::vector<INPUT> inputs{positionedInput(at, buttonFlag(button, down))};
     send(inputs);
     Sleep(kEventGapMs);
 }
 
 void clickAt(POINT at, MouseButton button) {
     moveMouse(at);
-    pressMouse(button, true);
-    pressMouse(button, false);
+    pressMouse(at, button, true);
+    pressMouse(at, button, false);
 }
 
 void dragMouse(POINT from, POINT to, int steps, MouseButton button) {
     if (steps < 1) steps = 1;
     moveMouse(from);
-    pressMouse(button, true);
+    pressMouse(from, button, true);
     Sleep(50);
     for (int i = 1; i <= steps; ++i) {
         moveMouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
         Sleep(20);
     }
     Sleep(50);
-    pressMouse(button, false);
+    pressMouse(to, button, false);
 }
 
 void pressKeys(std::wstring_view chord) {

@@ -12,7 +12,7 @@ enum class MouseButton { Left, Right, Middle };
 
 MouseButton parseButton(std::wstring_view name);  // "left", "right", "middle"; throws Failure
 void moveMouse(POINT to);
-void pressMouse(MouseButton button, bool down);
+void pressMouse(POINT at, MouseButton button, bool down);
 void clickAt(POINT at, MouseButton button);
 void dragMouse(POINT from, POINT to, int steps, MouseButton button);
 

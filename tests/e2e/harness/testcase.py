@@ -43,7 +43,7 @@ class SorabuneTestCase(unittest.TestCase):
         cwd: "work" (a folder of its own), "program" (the program folder) or an absolute path.
         mail_data: False removes the ★MailData folder.
         """
-        directory = self.test_dir
+        directory = self.test_dir if not self.apps else tempfile.mkdtemp(prefix="app-", dir=self.test_dir)
         if blank_in_path:
             directory = os.path.join(directory, "Program Files")
             os.makedirs(directory)
