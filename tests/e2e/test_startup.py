@@ -19,8 +19,10 @@ class StartupTest(harness.SorabuneTestCase):
         settings = app.wait_for("SetForm", visible=None)
         self.assertFalse(settings["visible"], "the settings window is loaded hidden at start-up")
 
+        pid = app.pid
         app.close("Form2")
         closed_at = time.monotonic()
+        self.assertTrue(app.call("wait_exit", pid, 5000)["exited"], "the process is still there 5 s after the close")
         app.wait_exit(timeout=10)
         self.assertLess(time.monotonic() - closed_at, 5, "the program should end promptly")
         self.assertEqual(app.read_ini(), INI.encode("cp932"), "ini.ini must not be rewritten by the close")

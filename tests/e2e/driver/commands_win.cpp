@@ -22,7 +22,8 @@ using Handler = std::function<JsonObject(const Args&, std::wstring_view line)>;
 constexpr DWORD kForegroundTimeoutMs = 3000;
 
 const std::wstring& arg(const Args& args, size_t index, const char* what) {
-    if (index >= args.size()) throw Failure(std::string("missing argument: ") + what);
+    if (index >= args.size())
+        throw Failure(std::string("missing argument: ") + what);
     return args[index];
 }
 
@@ -30,7 +31,8 @@ long number(const Args& args, size_t index, const char* what) {
     const std::wstring& text = arg(args, index, what);
     wchar_t* end = nullptr;
     long value = wcstol(text.c_str(), &end, 10);
-    if (end == text.c_str() || *end) throw Failure(std::string("not a number for ") + what + ": " + toUtf8(text));
+    if (end == text.c_str() || *end)
+        throw Failure(std::string("not a number for ") + what + ": " + toUtf8(text));
     return value;
 }
 
@@ -44,7 +46,8 @@ MouseButton buttonArg(const Args& args, size_t index) {
 
 bool hasFlag(const Args& args, std::wstring_view flag) {
     for (const auto& a : args) {
-        if (a == flag) return true;
+        if (a == flag)
+            return true;
     }
     return false;
 }
@@ -69,8 +72,7 @@ JsonObject atPoint(POINT point) {
 
 void requireFront(HWND window, const std::string& what) {
     if (!bringToFront(window, kForegroundTimeoutMs)) {
-        throw Failure(what + " did not come to the foreground; foreground is " +
-                      describeWindow(GetForegroundWindow()));
+        throw Failure(what + " did not come to the foreground; foreground is " + describeWindow(GetForegroundWindow()));
     }
 }
 
@@ -114,17 +116,21 @@ JsonObject cmdInfo(const Args&, std::wstring_view) {
 
 JsonObject cmdForms(const Args&, std::wstring_view) {
     std::vector<std::string> forms;
-    for (HWND form : programForms()) forms.push_back(formJson(form).str());
+    for (HWND form : programForms())
+        forms.push_back(formJson(form).str());
     HWND front = GetForegroundWindow();
     return JsonObject().raw("forms", jsonArray(forms)).utf8("foreground", describeWindow(front));
 }
 
-JsonObject cmdForm(const Args& args, std::wstring_view) { return formJson(findForm(arg(args, 1, "form"))); }
+JsonObject cmdForm(const Args& args, std::wstring_view) {
+    return formJson(findForm(arg(args, 1, "form")));
+}
 
 JsonObject cmdControls(const Args& args, std::wstring_view) {
     HWND form = findForm(arg(args, 1, "form"));
     std::vector<std::string> controls;
-    for (HWND control : formControls(form)) controls.push_back(controlJson(control).str());
+    for (HWND control : formControls(form))
+        controls.push_back(controlJson(control).str());
     return JsonObject().text("form", formName(form)).raw("controls", jsonArray(controls));
 }
 
@@ -138,18 +144,21 @@ JsonObject cmdClick(const Args& args, std::wstring_view) {
     HWND form = findForm(arg(args, 1, "form"));
     HWND control = findControl(form, arg(args, 2, "control"));
     std::string what = toUtf8(formName(form) + L"." + controlName(control));
-    if (!IsWindowVisible(form)) throw Failure(toUtf8(formName(form)) + " is not visible");
-    if (!IsWindowVisible(control)) throw Failure(what + " is not visible");
+    if (!IsWindowVisible(form))
+        throw Failure(toUtf8(formName(form)) + " is not visible");
+    if (!IsWindowVisible(control))
+        throw Failure(what + " is not visible");
     POINT centre = centreOf(screenRect(control));
     RECT client = clientScreenRect(form);
     if (!PtInRect(&client, centre)) {
         throw Failure("centre (" + std::to_string(centre.x) + "," + std::to_string(centre.y) + ") of " + what +
-                      " lies outside the visible client area of " + toUtf8(formName(form)) + " " +
-                      rectJson(client));
+                      " lies outside the visible client area of " + toUtf8(formName(form)) + " " + rectJson(client));
     }
     MouseButton button = MouseButton::Left;
-    if (args.size() > 3 && args[3] != L"noactivate") button = parseButton(args[3]);
-    if (!hasFlag(args, L"noactivate")) requireFront(form, toUtf8(formName(form)));
+    if (args.size() > 3 && args[3] != L"noactivate")
+        button = parseButton(args[3]);
+    if (!hasFlag(args, L"noactivate"))
+        requireFront(form, toUtf8(formName(form)));
     requireHittable(control, centre, what);
     clickAt(centre, button);
     return pointJson(centre);
@@ -181,14 +190,14 @@ JsonObject cmdDrag(const Args& args, std::wstring_view) {
     int steps = args.size() > 5 ? number(args, 5, "steps") : 10;
     JsonObject seen = atPoint(from);
     dragMouse(from, to, steps, buttonArg(args, 6));
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    return JsonObject().raw("start", seen.str()).raw("cursor", pointJson(cursor).str());
+    return JsonObject().raw("start", seen.str()).raw("end", pointJson(to).str());
 }
 
 JsonObject cmdKey(const Args& args, std::wstring_view) {
-    if (args.size() < 2) throw Failure("missing argument: key");
-    for (size_t i = 1; i < args.size(); ++i) pressKeys(args[i]);
+    if (args.size() < 2)
+        throw Failure("missing argument: key");
+    for (size_t i = 1; i < args.size(); ++i)
+        pressKeys(args[i]);
     return JsonObject().number("keys", static_cast<long long>(args.size() - 1));
 }
 
@@ -200,7 +209,8 @@ JsonObject cmdType(const Args&, std::wstring_view line) {
 
 JsonObject cmdClose(const Args& args, std::wstring_view) {
     HWND form = findForm(arg(args, 1, "form"));
-    if (!PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0)) throw Failure("PostMessage failed");
+    if (!PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0))
+        throw Failure("PostMessage failed");
     return JsonObject().text("form", formName(form));
 }
 
@@ -233,11 +243,13 @@ JsonObject cmdRegion(const Args& args, std::wstring_view) {
     static const char* kTypes[] = {"none", "null", "simple", "complex"};
     JsonObject json;
     json.utf8("type", type >= 0 && type <= 3 ? kTypes[type] : "error").raw("window", rectJson(screenRect(form)));
-    if (type == ERROR) return json.number("count", 0).raw("rects", "[]").null("bounds").number("area", 0);
+    if (type == ERROR)
+        return json.number("count", 0).raw("rects", "[]").null("bounds").number("area", 0);
     DWORD size = GetRegionData(region, 0, nullptr);
     std::vector<char> buffer(size);
     auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
-    if (!GetRegionData(region, size, data)) throw Failure("GetRegionData failed");
+    if (!GetRegionData(region, size, data))
+        throw Failure("GetRegionData failed");
     const RECT* rects = reinterpret_cast<const RECT*>(data->Buffer);
     std::vector<std::string> list;
     long long area = 0;
@@ -257,17 +269,20 @@ JsonObject cmdRegion(const Args& args, std::wstring_view) {
 
 JsonObject cmdMsgbox(const Args&, std::wstring_view) {
     std::vector<std::string> boxes;
-    for (HWND box : messageBoxes()) boxes.push_back(messageBoxJson(box).str());
+    for (HWND box : messageBoxes())
+        boxes.push_back(messageBoxJson(box).str());
     return JsonObject().raw("boxes", jsonArray(boxes));
 }
 
 // "はい(&Y)" and "&OK" match "はい" and "OK" as well as their full captions.
 std::wstring plainCaption(std::wstring caption) {
     size_t open = caption.find(L"(&");
-    if (open != std::wstring::npos && caption.size() == open + 4 && caption.back() == L')') caption.resize(open);
+    if (open != std::wstring::npos && caption.size() == open + 4 && caption.back() == L')')
+        caption.resize(open);
     std::wstring out;
     for (wchar_t c : caption) {
-        if (c != L'&') out += c;
+        if (c != L'&')
+            out += c;
     }
     return out;
 }
@@ -275,11 +290,14 @@ std::wstring plainCaption(std::wstring caption) {
 JsonObject cmdMsgboxPress(const Args&, std::wstring_view line) {
     std::wstring wanted = restOfLine(line, 1);
     for (HWND box : messageBoxes()) {
-        if (!IsWindowVisible(box)) continue;
+        if (!IsWindowVisible(box))
+            continue;
         for (HWND button = GetWindow(box, GW_CHILD); button; button = GetWindow(button, GW_HWNDNEXT)) {
-            if (_wcsicmp(className(button).c_str(), L"Button") != 0 || !IsWindowVisible(button)) continue;
+            if (_wcsicmp(className(button).c_str(), L"Button") != 0 || !IsWindowVisible(button))
+                continue;
             std::wstring caption = controlText(button);
-            if (caption != wanted && plainCaption(caption) != plainCaption(wanted)) continue;
+            if (caption != wanted && plainCaption(caption) != plainCaption(wanted))
+                continue;
             std::wstring title = captionOf(box);
             requireFront(box, "message box");
             POINT centre = centreOf(screenRect(button));
@@ -293,7 +311,8 @@ JsonObject cmdMsgboxPress(const Args&, std::wstring_view line) {
 
 JsonObject cmdPid(const Args&, std::wstring_view) {
     DWORD pid = programPid();
-    if (!pid) throw Failure("no program window");
+    if (!pid)
+        throw Failure("no program window");
     return JsonObject().number("pid", pid);
 }
 
@@ -301,7 +320,8 @@ JsonObject cmdWaitExit(const Args& args, std::wstring_view) {
     DWORD pid = number(args, 1, "pid");
     DWORD timeout = number(args, 2, "timeout");
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process) return JsonObject().flag("exited", true).null("code");
+    if (!process)
+        return JsonObject().flag("exited", true).null("code");
     std::unique_ptr<void, decltype(&CloseHandle)> owner(process, CloseHandle);
     bool exited = WaitForSingleObject(process, timeout) == WAIT_OBJECT_0;
     DWORD code = 0;
@@ -311,18 +331,18 @@ JsonObject cmdWaitExit(const Args& args, std::wstring_view) {
     return exited ? json.number("code", code) : json.null("code");
 }
 
-JsonObject cmdAt(const Args& args, std::wstring_view) { return atPoint(pointArg(args, 1)); }
+JsonObject cmdAt(const Args& args, std::wstring_view) {
+    return atPoint(pointArg(args, 1));
+}
 
 JsonObject cmdPixel(const Args& args, std::wstring_view) {
     POINT point = pointArg(args, 1);
     HDC screen = GetDC(nullptr);
     COLORREF colour = GetPixel(screen, point.x, point.y);
     ReleaseDC(nullptr, screen);
-    if (colour == CLR_INVALID) throw Failure("GetPixel failed");
-    return JsonObject()
-        .number("r", GetRValue(colour))
-        .number("g", GetGValue(colour))
-        .number("b", GetBValue(colour));
+    if (colour == CLR_INVALID)
+        throw Failure("GetPixel failed");
+    return JsonObject().number("r", GetRValue(colour)).number("g", GetGValue(colour)).number("b", GetBValue(colour));
 }
 
 JsonObject cmdWindows(const Args&, std::wstring_view) {
@@ -384,9 +404,11 @@ std::string failure(const std::string& message) {
 std::string runCommand(std::wstring_view line) {
     try {
         Args args = tokenize(line);
-        if (args.empty()) return failure("empty command");
+        if (args.empty())
+            return failure("empty command");
         auto found = handlers().find(args[0]);
-        if (found == handlers().end()) return failure("unknown command " + toUtf8(args[0]));
+        if (found == handlers().end())
+            return failure("unknown command " + toUtf8(args[0]));
         std::string body = found->second(args, line).str();
         return "{\"ok\":true" + (body.size() > 2 ? "," + body.substr(1) : std::string("}"));
     } catch (const Failure& error) {

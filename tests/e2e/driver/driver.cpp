@@ -35,9 +35,12 @@ int wmain() {
         for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
             std::string line = pending.substr(0, end);
             pending.erase(0, end + 1);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (line == "quit") return 0;
-            if (line.empty()) continue;
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (line == "quit")
+                return 0;
+            if (line.empty())
+                continue;
             writeLine(out, sbdriver::runCommand(sbdriver::fromUtf8(line)));
         }
     }

@@ -8,7 +8,8 @@ namespace {
 
 std::wstring atomProperty(HWND window, const wchar_t* property) {
     auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(window, property)));
-    if (atom == 0) return {};
+    if (atom == 0)
+        return {};
     wchar_t name[256];
     UINT length = GlobalGetAtomNameW(atom, name, 256);
     return std::wstring(name, length);
@@ -20,22 +21,26 @@ BOOL CALLBACK collect(HWND window, LPARAM list) {
 }
 
 bool isCheckStyle(HWND window) {
-    if (_wcsicmp(className(window).c_str(), L"Button") != 0) return false;
+    if (_wcsicmp(className(window).c_str(), L"Button") != 0)
+        return false;
     switch (GetWindowLongW(window, GWL_STYLE) & BS_TYPEMASK) {
-    case BS_CHECKBOX:
-    case BS_AUTOCHECKBOX:
-    case BS_3STATE:
-    case BS_AUTO3STATE:
-    case BS_RADIOBUTTON:
-    case BS_AUTORADIOBUTTON: return true;
-    default: return false;
+        case BS_CHECKBOX:
+        case BS_AUTOCHECKBOX:
+        case BS_3STATE:
+        case BS_AUTO3STATE:
+        case BS_RADIOBUTTON:
+        case BS_AUTORADIOBUTTON:
+            return true;
+        default:
+            return false;
     }
 }
 
 HWND focusOfThread(HWND window) {
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
+        return nullptr;
     return info.hwndFocus;
 }
 
@@ -47,14 +52,19 @@ std::string hexNumber(DWORD value) {
 
 std::string checkState(HWND window) {
     DWORD_PTR state = 0;
-    if (!SendMessageTimeoutW(window, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state)) return "null";
+    if (!SendMessageTimeoutW(window, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state))
+        return "null";
     return std::to_string(state);
 }
 
 }  // namespace
 
-std::wstring formName(HWND window) { return atomProperty(window, L"Sorabune.Form"); }
-std::wstring controlName(HWND window) { return atomProperty(window, L"Sorabune.Control"); }
+std::wstring formName(HWND window) {
+    return atomProperty(window, L"Sorabune.Form");
+}
+std::wstring controlName(HWND window) {
+    return atomProperty(window, L"Sorabune.Control");
+}
 
 std::wstring className(HWND window) {
     wchar_t name[256];
@@ -71,14 +81,16 @@ std::vector<HWND> topLevelWindows() {
 std::vector<HWND> programForms() {
     std::vector<HWND> forms;
     for (HWND window : topLevelWindows()) {
-        if (!formName(window).empty()) forms.push_back(window);
+        if (!formName(window).empty())
+            forms.push_back(window);
     }
     return forms;
 }
 
 HWND findForm(std::wstring_view name) {
     for (HWND form : programForms()) {
-        if (formName(form) == name) return form;
+        if (formName(form) == name)
+            return form;
     }
     throw Failure("no form " + toUtf8(name));
 }
@@ -87,14 +99,16 @@ std::vector<HWND> formControls(HWND form) {
     std::vector<HWND> all, named;
     EnumChildWindows(form, collect, reinterpret_cast<LPARAM>(&all));
     for (HWND window : all) {
-        if (!controlName(window).empty()) named.push_back(window);
+        if (!controlName(window).empty())
+            named.push_back(window);
     }
     return named;
 }
 
 HWND findControl(HWND form, std::wstring_view name) {
     for (HWND control : formControls(form)) {
-        if (controlName(control) == name) return control;
+        if (controlName(control) == name)
+            return control;
     }
     throw Failure("no control " + toUtf8(name) + " in form " + toUtf8(formName(form)));
 }
@@ -103,7 +117,8 @@ DWORD programPid() {
     for (HWND form : programForms()) {
         DWORD pid = 0;
         GetWindowThreadProcessId(form, &pid);
-        if (pid) return pid;
+        if (pid)
+            return pid;
     }
     return 0;
 }
@@ -111,27 +126,32 @@ DWORD programPid() {
 std::vector<HWND> messageBoxes() {
     std::vector<HWND> boxes;
     DWORD program = programPid();
-    if (!program) return boxes;
+    if (!program)
+        return boxes;
     for (HWND window : topLevelWindows()) {
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
-        if (pid == program && className(window) == L"#32770") boxes.push_back(window);
+        if (pid == program && className(window) == L"#32770")
+            boxes.push_back(window);
     }
     return boxes;
 }
 
 std::wstring controlText(HWND window, bool* hung) {
-    if (hung) *hung = false;
+    if (hung)
+        *hung = false;
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) {
-        if (hung) *hung = true;
+        if (hung)
+            *hung = true;
         return captionOf(window);
     }
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
                              2000, &copied)) {
-        if (hung) *hung = true;
+        if (hung)
+            *hung = true;
         return captionOf(window);
     }
     text.resize(std::min<size_t>(copied, length));
@@ -157,7 +177,9 @@ RECT clientScreenRect(HWND window) {
     return rect;
 }
 
-POINT centreOf(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+POINT centreOf(const RECT& rect) {
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
 
 std::string rectJson(const RECT& rect) {
     return JsonObject()
@@ -175,23 +197,29 @@ HWND formOf(HWND window) {
 
 HWND namedControl(HWND window) {
     for (HWND w = window; w && (GetWindowLongW(w, GWL_STYLE) & WS_CHILD); w = GetParent(w)) {
-        if (!controlName(w).empty()) return w;
+        if (!controlName(w).empty())
+            return w;
     }
     return nullptr;
 }
 
 std::string describeWindow(HWND window) {
-    if (!window) return "nothing";
+    if (!window)
+        return "nothing";
     HWND form = formOf(window);
     HWND control = namedControl(window);
-    if (form && control) return toUtf8(formName(form) + L"." + controlName(control));
-    if (form && form == window) return toUtf8(formName(form));
+    if (form && control)
+        return toUtf8(formName(form) + L"." + controlName(control));
+    if (form && form == window)
+        return toUtf8(formName(form));
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     std::wstring text = captionOf(window);
     std::string out = toUtf8(className(window));
-    if (!text.empty()) out += " '" + toUtf8(text) + "'";
-    if (form) out += " in " + toUtf8(formName(form));
+    if (!text.empty())
+        out += " '" + toUtf8(text) + "'";
+    if (form)
+        out += " in " + toUtf8(formName(form));
     return out + " (pid " + std::to_string(pid) + ")";
 }
 
@@ -260,7 +288,8 @@ JsonObject messageBoxJson(HWND box) {
     for (HWND child : children) {
         std::wstring cls = className(child);
         LONG style = GetWindowLongW(child, GWL_STYLE);
-        if (!(style & WS_VISIBLE)) continue;
+        if (!(style & WS_VISIBLE))
+            continue;
         if (_wcsicmp(cls.c_str(), L"Button") == 0) {
             buttons.push_back(JsonObject()
                                   .text("text", controlText(child))
@@ -269,7 +298,8 @@ JsonObject messageBoxJson(HWND box) {
                                   .str());
         } else if (_wcsicmp(cls.c_str(), L"Static") == 0 && (style & SS_TYPEMASK) != SS_ICON) {
             std::wstring part = controlText(child);
-            if (!part.empty()) text += text.empty() ? part : L"\n" + part;
+            if (!part.empty())
+                text += text.empty() ? part : L"\n" + part;
         }
     }
     DWORD pid = 0;

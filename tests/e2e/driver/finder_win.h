@@ -37,7 +37,7 @@ std::string rectJson(const RECT& rect);
 
 // "Form2.Command2", "Form2", "#32770 '確認' (pid 32)": what a test would call the window.
 std::string describeWindow(HWND window);
-HWND formOf(HWND window);     // the program form (top-level ancestor) holding the window, or 0
+HWND formOf(HWND window);        // the program form (top-level ancestor) holding the window, or 0
 HWND namedControl(HWND window);  // the window itself or its nearest ancestor that is a named control
 
 JsonObject formJson(HWND form);

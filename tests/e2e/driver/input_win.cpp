@@ -14,10 +14,11 @@ namespace {
 constexpr DWORD kEventGapMs = 15;
 
 void send(std::vector<INPUT>& inputs) {
-    if (inputs.empty()) return;
+    if (inputs.empty())
+        return;
     UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    if (sent != inputs.size()) throw Failure("SendInput sent " + std::to_string(sent) + " of " +
-                                             std::to_string(inputs.size()) + " events");
+    if (sent != inputs.size())
+        throw Failure("SendInput sent " + std::to_string(sent) + " of " + std::to_string(inputs.size()) + " events");
 }
 
 INPUT mouseInput(DWORD flags, LONG dx = 0, LONG dy = 0, DWORD data = 0) {
@@ -31,7 +32,9 @@ INPUT mouseInput(DWORD flags, LONG dx = 0, LONG dy = 0, DWORD data = 0) {
 }
 
 // Normalised absolute coordinates that map back exactly onto the pixel (x * 65536 / width, truncated).
-LONG normalise(LONG value, int extent) { return static_cast<LONG>((value * 65536LL + extent - 1) / extent); }
+LONG normalise(LONG value, int extent) {
+    return static_cast<LONG>((value * 65536LL + extent - 1) / extent);
+}
 
 struct KeyName {
     const wchar_t* name;
@@ -40,28 +43,31 @@ struct KeyName {
 };
 
 const KeyName kKeys[] = {
-    {L"space", VK_SPACE, false},     {L"enter", VK_RETURN, false},    {L"return", VK_RETURN, false},
-    {L"esc", VK_ESCAPE, false},      {L"escape", VK_ESCAPE, false},   {L"tab", VK_TAB, false},
-    {L"backspace", VK_BACK, false},  {L"delete", VK_DELETE, true},    {L"del", VK_DELETE, true},
-    {L"insert", VK_INSERT, true},    {L"home", VK_HOME, true},        {L"end", VK_END, true},
-    {L"pageup", VK_PRIOR, true},     {L"pagedown", VK_NEXT, true},    {L"left", VK_LEFT, true},
-    {L"right", VK_RIGHT, true},      {L"up", VK_UP, true},            {L"down", VK_DOWN, true},
-    {L"shift", VK_SHIFT, false},     {L"ctrl", VK_CONTROL, false},    {L"control", VK_CONTROL, false},
-    {L"alt", VK_MENU, false},        {L"menu", VK_MENU, false},       {L"win", VK_LWIN, true},
+    {L"space", VK_SPACE, false},    {L"enter", VK_RETURN, false},  {L"return", VK_RETURN, false},
+    {L"esc", VK_ESCAPE, false},     {L"escape", VK_ESCAPE, false}, {L"tab", VK_TAB, false},
+    {L"backspace", VK_BACK, false}, {L"delete", VK_DELETE, true},  {L"del", VK_DELETE, true},
+    {L"insert", VK_INSERT, true},   {L"home", VK_HOME, true},      {L"end", VK_END, true},
+    {L"pageup", VK_PRIOR, true},    {L"pagedown", VK_NEXT, true},  {L"left", VK_LEFT, true},
+    {L"right", VK_RIGHT, true},     {L"up", VK_UP, true},          {L"down", VK_DOWN, true},
+    {L"shift", VK_SHIFT, false},    {L"ctrl", VK_CONTROL, false},  {L"control", VK_CONTROL, false},
+    {L"alt", VK_MENU, false},       {L"menu", VK_MENU, false},     {L"win", VK_LWIN, true},
     {L"apps", VK_APPS, true},
 };
 
 KeyName lookupKey(std::wstring name) {
-    for (auto& c : name) c = static_cast<wchar_t>(std::towlower(c));
+    for (auto& c : name)
+        c = static_cast<wchar_t>(std::towlower(c));
     for (const KeyName& key : kKeys) {
-        if (name == key.name) return key;
+        if (name == key.name)
+            return key;
     }
     if (name.size() == 1 && ((name[0] >= L'a' && name[0] <= L'z') || (name[0] >= L'0' && name[0] <= L'9'))) {
         return {L"", static_cast<WORD>(std::towupper(name[0])), false};
     }
     if (name.size() >= 2 && name[0] == L'f') {
         int n = _wtoi(name.c_str() + 1);
-        if (n >= 1 && n <= 24) return {L"", static_cast<WORD>(VK_F1 + n - 1), false};
+        if (n >= 1 && n <= 24)
+            return {L"", static_cast<WORD>(VK_F1 + n - 1), false};
     }
     throw Failure("unknown key " + toUtf8(name));
 }
@@ -77,9 +83,12 @@ INPUT keyInput(const KeyName& key, bool down) {
 
 DWORD buttonFlag(MouseButton button, bool down) {
     switch (button) {
-    case MouseButton::Right: return down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
-    case MouseButton::Middle: return down ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_MIDDLEUP;
-    default: return down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+        case MouseButton::Right:
+            return down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
+        case MouseButton::Middle:
+            return down ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_MIDDLEUP;
+        default:
+            return down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
     }
 }
 
@@ -94,9 +103,12 @@ INPUT positionedInput(POINT at, DWORD flags) {
 }  // namespace
 
 MouseButton parseButton(std::wstring_view name) {
-    if (name == L"left") return MouseButton::Left;
-    if (name == L"right") return MouseButton::Right;
-    if (name == L"middle") return MouseButton::Middle;
+    if (name == L"left")
+        return MouseButton::Left;
+    if (name == L"right")
+        return MouseButton::Right;
+    if (name == L"middle")
+        return MouseButton::Middle;
     throw Failure("unknown mouse button " + toUtf8(name));
 }
 
@@ -121,7 +133,8 @@ void clickAt(POINT at, MouseButton button) {
 }
 
 void dragMouse(POINT from, POINT to, int steps, MouseButton button) {
-    if (steps < 1) steps = 1;
+    if (steps < 1)
+        steps = 1;
     moveMouse(from);
     pressMouse(from, button, true);
     Sleep(50);
@@ -139,7 +152,8 @@ void pressKeys(std::wstring_view chord) {
     while (start <= chord.size()) {
         size_t plus = chord.find(L'+', start);
         // A trailing "+" names the plus key itself only as a single character; keep names simple.
-        if (plus == std::wstring_view::npos) plus = chord.size();
+        if (plus == std::wstring_view::npos)
+            plus = chord.size();
         keys.push_back(lookupKey(std::wstring(chord.substr(start, plus - start))));
         start = plus + 1;
     }
@@ -171,7 +185,8 @@ void typeText(std::wstring_view text) {
 bool bringToFront(HWND window, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     do {
-        if (GetForegroundWindow() == window) return true;
+        if (GetForegroundWindow() == window)
+            return true;
         SetForegroundWindow(window);
         Sleep(30);
     } while (GetTickCount() - start < timeoutMs);

@@ -8,6 +8,7 @@ import time
 
 from . import files
 from .driver import Driver, DriverError, _die_with_parent, poll
+from .environment import SCREEN
 
 MAIL_DATA = "★MailData"
 DEFAULT_TIMEOUT = 15.0
@@ -65,7 +66,12 @@ class App:
 
     # ----- process --------------------------------------------------------------------------------------
     def start(self):
-        """Starts Sorabune.exe (cwd = work_dir) and the driver; returns at once, without waiting for windows."""
+        """Starts Sorabune.exe (cwd = work_dir) and the driver; returns at once, without waiting for windows.
+        May be called again once the program has ended: a restart on the same folders and files."""
+        if self.alive():
+            raise AssertionError("the program is still running")
+        if self._log:
+            self._log.close()
         self._log = open(self.log_path, "ab")
         self.started_at = time.monotonic()
         self.proc = subprocess.Popen(self.session.wine_argv(self.exe), cwd=self.work_dir, env=self.session.env,
@@ -75,6 +81,9 @@ class App:
         if ready.get("acp") != 932:
             raise AssertionError(f"Wine runs with ANSI code page {ready.get('acp')}, not 932; is the locale "
                                  f"{self.session.env['LANG']} installed?")
+        if (ready.get("w"), ready.get("h")) != SCREEN:
+            raise AssertionError(f"the Wine desktop is {ready.get('w')}x{ready.get('h')}, not {SCREEN[0]}x{SCREEN[1]}; "
+                                 "the default-desktop registry settings did not take")
         return self
 
     @property

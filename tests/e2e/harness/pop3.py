@@ -4,6 +4,7 @@ import os
 import shutil
 import socket
 import subprocess
+import tempfile
 
 from .environment import REPO, skip
 
@@ -24,18 +25,26 @@ class Pop3Server:
     def __init__(self, directory, user="taro", password="secret", messages=0, size=None):
         start = os.path.join(SCRIPTS, "start_dovecot.sh")
         if not os.path.isfile(start):
-            skip("tests/dovecot/start_dovecot.sh is missing")
+            skip("tests/dovecot/start_dovecot.sh is missing", whole_run=False)
         if not (shutil.which("dovecot") or os.path.exists("/usr/sbin/dovecot")):
-            skip("dovecot is not installed (apt-get install dovecot-pop3d dovecot-core)")
+            skip("dovecot is not installed (apt-get install dovecot-pop3d dovecot-core)", whole_run=False)
         self.directory = directory
         self.user, self.password, self.messages = user, password, messages
         self.port = free_port()
         argv = [start, directory, str(self.port), user, password, str(messages)]
         if size:
             argv += ["--size", str(size)]
-        result = subprocess.run(argv, capture_output=True, text=True, timeout=60)
-        if result.returncode != 0:
-            raise RuntimeError(f"dovecot did not start: {result.stderr.strip()}")
+        # Dovecot keeps the script's output streams open, so they go to a file rather than a pipe.
+        with tempfile.TemporaryFile() as output:
+            try:
+                code = subprocess.run(argv, stdout=output, stderr=output, timeout=60).returncode
+            except subprocess.TimeoutExpired:
+                code = None
+            output.seek(0)
+            text = output.read().decode("utf-8", "replace").strip()
+        if code != 0:
+            self.stop()
+            raise RuntimeError(f"dovecot did not start on port {self.port}: {text}")
 
     @property
     def address(self):

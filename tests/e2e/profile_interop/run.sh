@@ -15,11 +15,14 @@ native=${1:?usage: run.sh PROFILE_NATIVE}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 cxx=x86_64-w64-mingw32-g++-posix
+# scripts/test.sh sets SORABUNE_REQUIRE_E2E: there a missing tool is a failure, not a skip.
+skip_code=77
+[ -n "${SORABUNE_REQUIRE_E2E:-}" ] && skip_code=1
 
 for tool in wine wineboot wineserver iconv "$cxx"; do
     if ! command -v "$tool" >/dev/null; then
         echo "skipped: $tool not found"
-        exit 77
+        exit "$skip_code"
     fi
 done
 
@@ -29,7 +32,7 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
     fi
     if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
         echo "skipped: the ja_JP.UTF-8 locale is missing"
-        exit 77
+        exit "$skip_code"
     fi
 fi
 

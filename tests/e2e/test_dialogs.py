@@ -1,0 +1,258 @@
+"""The account and server dialogs worked through their real controls, the keyboard-only 切断 button, and a
+first run that sets everything up through the dialogs and then checks mail against Dovecot."""
+
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+from tests.e2e import harness
+
+INI = harness.profile("EXEINI", NUMBER=0)
+OLD_ACCOUNT = harness.profile("EXEINI", NAME="old", NAME2="oldpw", NAME3=1)
+CROSS_CC = "x86_64-w64-mingw32-gcc"
+
+# Reads keys through Wine's kernel32 exactly as any Windows program would, printing each value as hex bytes.
+KERNEL32_READER = r"""
+#include <windows.h>
+#include <stdio.h>
+int main(int argc, char **argv) {
+    static char value[65536];
+    for (int i = 3; i < argc; ++i) {
+        DWORD n = GetPrivateProfileStringA(argv[2], argv[i], "", value, sizeof value, argv[1]);
+        printf("%s=", argv[i]);
+        for (DWORD j = 0; j < n; ++j)
+            printf("%02x", (unsigned char)value[j]);
+        printf("\n");
+    }
+    return 0;
+}
+"""
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def parse_profile(data):
+    """Our own reading of a private-profile file's bytes: {section: {key: value bytes}}, names case-folded."""
+    sections, current = {}, None
+    for raw in data.split(b"\r\n"):
+        line = raw.strip()
+        if line.startswith(b"[") and b"]" in line:
+            current = sections.setdefault(line[1:line.index(b"]")].strip().lower(), {})
+        elif current is not None and b"=" in line and not line.startswith(b";"):
+            key, value = line.split(b"=", 1)
+            current.setdefault(key.strip().lower(), value.strip())
+    return sections
+
+
+def open_settings(app):
+    app.wait_for("Form2", timeout=45)
+    app.click("Form2", "Command2")  # 操作
+    return app.wait_for("SetForm")
+
+
+def replace_text(app, form, control, text):
+    """Clicks into a text box, selects what it holds and types text over it."""
+    app.click(form, control)
+    app.wait_until(lambda: app.focus()["control"] == control, message=f"focus on {form}.{control}")
+    app.key("home", "shift+end")
+    app.type(text)
+    if control != "PassText":  # a masked box may not give its text to another process
+        app.wait_text(form, control, text)
+
+
+def tick(app, form, control):
+    app.click(form, control)
+    app.wait_until(lambda: app.checked(form, control) == 1, message=f"{form}.{control} ticked")
+
+
+def stays_open(app, form, seconds=0.7):
+    """True when the form is still shown after a moment in which a wrongly wired key would have closed it."""
+    time.sleep(seconds * app.session.scale)
+    state = app.form(form)
+    return state is not None and state["visible"]
+
+
+class DialogsTest(harness.SorabuneTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        # The Windows reader compiles while the first tests run.
+        cls.reader = os.path.join(cls.session.root, "kernel32_reader.exe")
+        cls.reader_build = None
+        if shutil.which(CROSS_CC):
+            source = os.path.join(cls.session.root, "kernel32_reader.c")
+            with open(source, "w") as f:
+                f.write(KERNEL32_READER)
+            cls.reader_build = subprocess.Popen([CROSS_CC, "-O1", "-o", cls.reader, source],
+                                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+
+    def kernel32_read(self, path, section, *keys):
+        """{key: value bytes} as Wine's GetPrivateProfileStringA reads them; None without the cross compiler."""
+        if self.reader_build is None:
+            harness.environment.log(f"{CROSS_CC} is missing: the kernel32 reading is not compared")
+            return None
+        output, _ = self.reader_build.communicate(timeout=120)
+        self.assertEqual(self.reader_build.returncode, 0, f"kernel32 reader did not compile: {output!r}")
+        result = subprocess.run(self.session.wine_argv(self.reader) + [windows_path(path), section, *keys],
+                                env=self.session.env, capture_output=True, timeout=60, check=True)
+        lines = result.stdout.decode("ascii").replace("\r", "").split("\n")
+        values = dict(line.split("=", 1) for line in lines if "=" in line)
+        return {key: bytes.fromhex(value) for key, value in values.items()}
+
+    def assertAccountFile(self, app, name, password, flag):
+        expected = {"NAME": name.encode("cp932"), "NAME2": password.encode("cp932"), "NAME3": flag.encode()}
+        self.assertFileBytes(app.id_pass_path, f"[EXEINI]\nNAME={name}\nNAME2={password}\nNAME3={flag}\n")
+        ours = parse_profile(app.read_id_pass())[b"exeini"]
+        self.assertEqual({key: ours[key.lower().encode()] for key in expected}, expected)
+        kernel32 = self.kernel32_read(app.id_pass_path, "EXEINI", *expected)
+        if kernel32 is not None:
+            self.assertEqual(kernel32, expected, "what Wine's kernel32 reads from iniIdPass.ini")
+
+    def test_account_dialog_cancel_esc_and_ok(self):
+        app = self.launch(ini=INI, id_pass=OLD_ACCOUNT)
+        before = app.read_id_pass()
+        open_settings(app)
+
+        app.click("SetForm", "Command1")  # ID/PASS
+        app.wait_for("IdPassForm")
+        self.assertEqual(app.text("IdPassForm", "IdText"), "old")
+        self.assertEqual(app.control("IdPassForm", "PassText")["password_char"], "*")
+        self.assertEqual(app.checked("IdPassForm", "Check1"), 0)
+        self.assertEqual(app.focus()["control"], "Check1", "the save box holds the focus when the dialog opens")
+        replace_text(app, "IdPassForm", "IdText", "cancelled")
+        tick(app, "IdPassForm", "Check1")
+        app.click("IdPassForm", "CancelCommand")
+        app.wait_gone("IdPassForm")
+        self.assertEqual(app.read_id_pass(), before, "Cancel must not touch the account file")
+
+        app.click("SetForm", "Command1")
+        app.wait_for("IdPassForm")
+        self.assertEqual(app.text("IdPassForm", "IdText"), "old", "Cancel must not keep what was typed")
+        replace_text(app, "IdPassForm", "IdText", "escaped")
+        tick(app, "IdPassForm", "Check1")
+        app.key("esc")
+        app.wait_gone("IdPassForm")
+        self.assertEqual(app.read_id_pass(), before, "Esc must not touch the account file")
+
+        # Typed values with the save box ticked, confirmed with Enter.
+        app.click("SetForm", "Command1")
+        app.wait_for("IdPassForm")
+        replace_text(app, "IdPassForm", "IdText", "hanako")
+        replace_text(app, "IdPassForm", "PassText", "パス word")
+        tick(app, "IdPassForm", "Check1")
+        app.key("enter")
+        app.wait_gone("IdPassForm")
+        self.assertAccountFile(app, "hanako", "パス word", "1")
+
+        # Reopened: the stored values, the box unticked; OK with it unticked only clears NAME3.
+        app.click("SetForm", "Command1")
+        app.wait_for("IdPassForm")
+        self.assertEqual(app.text("IdPassForm", "IdText"), "hanako")
+        self.assertEqual(app.checked("IdPassForm", "Check1"), 0)
+        replace_text(app, "IdPassForm", "IdText", "unsaved")
+        app.click("IdPassForm", "OkCommand")
+        app.wait_gone("IdPassForm")
+        self.assertAccountFile(app, "hanako", "パス word", "0")
+        self.assertTrue(app.alive())
+
+    def test_server_dialog_keys_topmost_and_save(self):
+        app = self.launch(ini=INI)
+        open_settings(app)
+
+        app.click("SetForm", "Command2")  # POPサーバー
+        dialog = app.wait_for("OptionForm")
+        self.assertTrue(dialog["topmost"], "the server dialog makes itself topmost")
+        self.assertEqual(app.focus()["control"], "MailText")
+        for box in ("SmtpText", "Pop3Text", "MailText"):
+            self.assertEqual(app.text("OptionForm", box), "", f"{box} without quillo.ini")
+        self.assertEqual(app.checked("OptionForm", "ApopCheck"), 0)
+        for other in ("SetForm", "Form2"):
+            app.activate(other)
+            states = {form["name"]: form for form in app.forms()}
+            self.assertLess(states["OptionForm"]["z"], states["SetForm"]["z"], f"after activating {other}")
+            self.assertLess(states["OptionForm"]["z"], states["Form2"]["z"], f"after activating {other}")
+
+        replace_text(app, "OptionForm", "Pop3Text", "127.0.0.1:110")
+        tick(app, "OptionForm", "ApopCheck")
+        app.click("OptionForm", "Pop3Text")
+        app.key("enter")
+        self.assertTrue(stays_open(app, "OptionForm"), "Enter in a text box must not close the server dialog")
+        self.assertEqual(app.text("OptionForm", "Pop3Text"), "127.0.0.1:110")
+        self.assertIsNone(app.read_quillo())
+
+        app.click("OptionForm", "OkCommand")  # 設定
+        app.wait_gone("OptionForm")
+        saved = b"SMTP=\r\nPOP3=127.0.0.1:110\r\nMAIL=\r\nAPOP=1\r\n"
+        self.assertEqual(app.read_quillo(), saved)
+
+        # Esc closes without saving; the next opening shows the confirmed values again.
+        app.click("SetForm", "Command2")
+        app.wait_for("OptionForm")
+        self.assertEqual(app.text("OptionForm", "Pop3Text"), "127.0.0.1:110")
+        self.assertEqual(app.checked("OptionForm", "ApopCheck"), 1)
+        replace_text(app, "OptionForm", "MailText", "taro@example.jp")
+        app.key("esc")
+        app.wait_gone("OptionForm")
+        self.assertEqual(app.read_quillo(), saved)
+        app.click("SetForm", "Command2")
+        app.wait_for("OptionForm")
+        self.assertEqual(app.text("OptionForm", "MailText"), "", "Esc must drop the edit")
+        self.assertTrue(app.alive())
+
+    def test_disconnect_reached_by_keyboard_does_nothing_without_dial_up(self):
+        app = self.launch(ini=INI)
+        settings = open_settings(app)
+        command7 = app.control("SetForm", "Command7")
+        self.assertFalse(command7["in_client"], "切断 lies below the client area")
+        self.assertEqual(app.focus()["control"], "Check1")
+
+        visited = []
+        while app.focus()["control"] != "Command7" and len(visited) < 12:
+            app.key("tab", form="SetForm" if not visited else None)
+            previous = visited[-1] if visited else "Check1"
+            visited.append(app.wait_until(lambda: (c := app.focus()["control"]) != previous and c,
+                                          message="the focus to move on Tab"))
+        self.assertEqual(visited, ["Command1", "Command2", "Text1", "Command3", "Command4", "Command5", "Command6",
+                                   "Command7"], "tab order of the settings window")
+
+        app.key("space")
+        self.assertTrue(stays_open(app, "SetForm", 1.0), "切断 leaves the settings window open")
+        self.assertTrue(app.alive(), "the program must keep running after 切断")
+        self.assertEqual(app.msgboxes(), [], "切断 says nothing")
+        self.assertEqual(app.form("SetForm")["hwnd"], settings["hwnd"])
+        self.assertEqual(app.form("Form2")["visible"], True)
+
+    def test_first_run_set_up_through_dialogs_then_check(self):
+        pop3 = self.start_pop3(user="hanako", password="kusa.Mochi9", messages=3)
+        app = self.launch(ini=INI)
+        open_settings(app)
+
+        app.click("SetForm", "Command1")
+        app.wait_for("IdPassForm")
+        replace_text(app, "IdPassForm", "IdText", "hanako")
+        replace_text(app, "IdPassForm", "PassText", "kusa.Mochi9")
+        tick(app, "IdPassForm", "Check1")
+        app.click("IdPassForm", "OkCommand")
+        app.wait_gone("IdPassForm")
+        self.assertAccountFile(app, "hanako", "kusa.Mochi9", "1")
+
+        app.click("SetForm", "Command2")
+        app.wait_for("OptionForm")
+        replace_text(app, "OptionForm", "Pop3Text", pop3.address)
+        app.click("OptionForm", "OkCommand")
+        app.wait_gone("OptionForm")
+        self.assertFileBytes(app.quillo_path, harness.quillo(pop3=pop3.address))
+
+        app.click("SetForm", "Command6")  # メールチェック
+        app.wait_for("MsgForm")
+        app.wait_text("MsgForm", "Text2", "3")
+        app.wait_text("MsgForm", "Text1", "新着メールが有ります。")
+        self.assertEqual(app.msgboxes(), [])
+
+
+if __name__ == "__main__":
+    unittest.main()

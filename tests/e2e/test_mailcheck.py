@@ -1,0 +1,118 @@
+"""The mail check as a user starts it: 操作, then メールチェック, against a private Dovecot on loopback.
+Covers the notice window's texts and topmost place, the login error box, the check without a server,
+APOP, and that the mailbox is left as it was."""
+
+import os
+import poplib
+import unittest
+
+from tests.e2e import harness
+
+USER, PASSWORD = "taro", "secret"
+ACCOUNT = harness.profile("EXEINI", NAME=USER, NAME2=PASSWORD, NAME3=1)
+INI = harness.profile("EXEINI", NUMBER=0)
+NEW_MAIL = "新着メールが有ります。"
+NO_MAIL = "新着メールはありませんでした。"
+
+
+def open_settings(app):
+    """The main window's 操作 button, clicked once the main window is up; returns the settings window."""
+    app.wait_for("Form2", timeout=45)
+    app.click("Form2", "Command2")
+    return app.wait_for("SetForm")
+
+
+def check_mail(app):
+    """操作 and メールチェック, both real clicks."""
+    open_settings(app)
+    app.click("SetForm", "Command6")
+
+
+def mailbox_count(pop3):
+    """The number of messages the server holds, asked over a POP3 session of our own."""
+    session = poplib.POP3(pop3.host, pop3.port, timeout=10)
+    try:
+        session.user(pop3.user)
+        session.pass_(pop3.password)
+        return session.stat()[0]
+    finally:
+        session.quit()
+
+
+def maildir_files(pop3):
+    return sum(len(os.listdir(os.path.join(pop3.directory, "Maildir", sub))) for sub in ("cur", "new"))
+
+
+class MailCheckTest(harness.SorabuneTestCase):
+    def assertNotice(self, app, text, count):
+        app.wait_for("MsgForm")
+        app.wait_text("MsgForm", "Text2", str(count))
+        app.wait_text("MsgForm", "Text1", text)
+
+    def test_three_messages_then_a_failed_connect_reuse_one_notice(self):
+        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
+        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=pop3.address))
+        check_mail(app)
+        self.assertNotice(app, NEW_MAIL, 3)
+        os.makedirs(self.evidence_dir, exist_ok=True)
+        app.screenshot(os.path.join(self.evidence_dir, "notice-3-messages.png"))
+
+        notice = app.form("MsgForm")
+        self.assertTrue(notice["visible"])
+        self.assertTrue(notice["topmost"], "the notice window must be topmost")
+        self.assertEqual(notice["caption"], "新着お知らせ")
+        app.wait_gone("SetForm")  # メールチェック closes the settings window after the check
+        app.activate("Form2")
+        notice, main = app.form("MsgForm"), app.form("Form2")
+        self.assertLess(notice["z"], main["z"], "the notice must stay above the main window once that is active")
+
+        self.assertEqual(maildir_files(pop3), 3, "the check must not delete any message")
+        self.assertEqual(mailbox_count(pop3), 3, "the mailbox must still hold three messages")
+
+        # A second check while the notice is open: the server is gone, so the connect fails and reports 0.
+        pop3.stop()
+        check_mail(app)
+        self.assertNotice(app, NO_MAIL, 0)
+        notices = [form for form in app.forms() if form["name"] == "MsgForm"]
+        self.assertEqual(len(notices), 1, "two checks in a row must leave one notice window")
+        self.assertEqual(notices[0]["hwnd"], notice["hwnd"], "the notice window must be reused, not recreated")
+        self.assertTrue(notices[0]["topmost"])
+
+    def test_wrong_password_shows_server_reply_then_negative_count(self):
+        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
+        app = self.launch(ini=INI, id_pass=harness.profile("EXEINI", NAME=USER, NAME2="wrong", NAME3=1),
+                          quillo=harness.quillo(pop3=pop3.address))
+        check_mail(app)
+        box = app.wait_msgbox("エラー")
+        self.assertIn("-ERR", box["text"], "the error box should carry the server's reply")
+        self.assertEqual([button["text"] for button in box["buttons"]], ["OK"])
+        self.assertIsNone(app.form("MsgForm"), "the notice comes only after the error box is closed")
+
+        app.press_msgbox("OK")
+        self.assertNotice(app, NO_MAIL, -1)
+        self.assertEqual(app.msgboxes(), [])
+        self.assertEqual(mailbox_count(pop3), 3)
+
+    def test_no_server_set_reports_zero(self):
+        app = self.launch(ini=INI, id_pass=ACCOUNT)
+        check_mail(app)
+        self.assertNotice(app, NO_MAIL, 0)
+        self.assertTrue(app.form("MsgForm")["topmost"])
+        self.assertEqual(app.msgboxes(), [], "no server means no library call and so no error box")
+        app.wait_gone("SetForm")
+        self.assertIsNone(app.read_quillo(), "the check must not create quillo.ini")
+
+    def test_apop_login(self):
+        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
+        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=pop3.address, apop=1))
+        check_mail(app)
+        self.assertNotice(app, NEW_MAIL, 3)
+        self.assertEqual(app.msgboxes(), [])
+        with open(os.path.join(pop3.directory, "dovecot.log"), encoding="utf-8", errors="replace") as f:
+            logins = [line for line in f if "Login: user=<" + USER + ">" in line]
+        self.assertTrue(logins, "Dovecot logged no login")
+        self.assertIn("method=APOP", logins[-1], "the program should have logged in with APOP")
+
+
+if __name__ == "__main__":
+    unittest.main()

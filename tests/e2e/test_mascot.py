@@ -1,0 +1,281 @@
+"""The mascot once it is out on the desktop: topmost, cut to the outline of the frame it shows, wandering
+within the screen while it animates, and ending the program on a right-button press inside the outline.
+
+The expected outlines are worked out here from the frame GIFs themselves (a small GIF decoder below), so a
+wrong key colour, a missing strip or a wrong banding shows up as a mismatch with the window's region."""
+
+import os
+import struct
+import subprocess
+import time
+import unittest
+
+from tests.e2e import harness
+from tests.e2e.harness.testcase import artifacts_root
+
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+FRAMES_DIR = os.path.join(REPO, "resources", "frames")
+FRAME_W, FRAME_H = 80, 100
+# The outline scan runs one point past the picture on the right and below; those points are never the key
+# colour, so every outline also holds that L-shaped strip (outside the window, which clips it).
+SCAN_LAST = 100
+# Steps per 500 ms tick are at most 5 pixels sideways and 20 up or down.
+MAX_STEP_X, MAX_STEP_Y = 5, 20
+TICK = 0.5
+WANDER_SECONDS = 20.0
+SAMPLE_EVERY = 0.5
+# The appearance sequence shows the mascot at its 14th one-second tick; allow for a slow machine.
+APPEARANCE_TIMEOUT = 25.0
+
+INI = harness.profile("EXEINI", NUMBER=0)
+QUILLO = harness.quillo()
+
+
+# ----- frame pictures -----------------------------------------------------------------------------------------
+
+def _lzw_decode(data, min_code_size, count):
+    """The colour indices of one GIF image from its LZW data."""
+    clear, end = 1 << min_code_size, (1 << min_code_size) + 1
+    base = [bytes([i]) for i in range(clear)] + [b"", b""]
+    table, size, prev = list(base), min_code_size + 1, None
+    bits, pos, total = int.from_bytes(data, "little"), 0, len(data) * 8
+    out = bytearray()
+    while pos + size <= total and len(out) < count:
+        code = (bits >> pos) & ((1 << size) - 1)
+        pos += size
+        if code == clear:
+            table, size, prev = list(base), min_code_size + 1, None
+            continue
+        if code == end:
+            break
+        if prev is None:
+            entry = table[code]
+        else:
+            entry = table[code] if code < len(table) else prev + prev[:1]
+            if len(table) < 4096:
+                table.append(prev + entry[:1])
+        out += entry
+        prev = entry
+        if len(table) == (1 << size) and size < 12:
+            size += 1
+    return bytes(out[:count])
+
+
+def _deinterlace(indices, width, height):
+    rows = [indices[i * width:(i + 1) * width] for i in range(height)]
+    order = [y for start, step in ((0, 8), (4, 8), (2, 4), (1, 2)) for y in range(start, height, step)]
+    result = [b""] * height
+    for row, y in zip(rows, order):
+        result[y] = row
+    return b"".join(result)
+
+
+def read_gif(path):
+    """(width, height, [(r, g, b), ...] row by row) of the first image of a GIF file."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:6] not in (b"GIF87a", b"GIF89a"):
+        raise ValueError(f"{path} is not a GIF file")
+    width, height, flags = struct.unpack("<HHB", data[6:11])
+    pos, palette = 13, b""
+    if flags & 0x80:
+        palette = data[pos:pos + 3 * (2 << (flags & 7))]
+        pos += len(palette)
+    while pos < len(data):
+        block = data[pos]
+        pos += 1
+        if block == 0x21:  # extension: label, then sub-blocks
+            pos += 1
+            while data[pos]:
+                pos += data[pos] + 1
+            pos += 1
+        elif block == 0x2C:
+            left, top, w, h, iflags = struct.unpack("<HHHHB", data[pos:pos + 9])
+            pos += 9
+            if (left, top, w, h) != (0, 0, width, height):
+                raise ValueError(f"{path}: the image does not cover the whole picture")
+            if iflags & 0x80:
+                palette = data[pos:pos + 3 * (2 << (iflags & 7))]
+                pos += len(palette)
+            min_code_size = data[pos]
+            pos += 1
+            lzw = bytearray()
+            while data[pos]:
+                lzw += data[pos + 1:pos + 1 + data[pos]]
+                pos += data[pos] + 1
+            indices = _lzw_decode(bytes(lzw), min_code_size, w * h)
+            if iflags & 0x40:
+                indices = _deinterlace(indices, w, h)
+            colours = [tuple(palette[3 * i:3 * i + 3]) for i in indices]
+            return width, height, colours
+        else:
+            break
+    raise ValueError(f"{path} holds no image")
+
+
+def figure_mask(path):
+    """mask[y][x] over the scanned square: True where the outline includes the point."""
+    width, height, pixels = read_gif(path)
+    if (width, height) != (FRAME_W, FRAME_H):
+        raise ValueError(f"{path} is {width}x{height}, not {FRAME_W}x{FRAME_H}")
+    key = pixels[0]
+    return [[x >= width or y >= height or pixels[y * width + x] != key for x in range(SCAN_LAST + 1)]
+            for y in range(SCAN_LAST + 1)]
+
+
+def banded_rects(mask):
+    """The mask as the window system keeps a region: bands from top to bottom, rectangles left to right, and
+    rows with the same spans directly below one another merged into one band."""
+    rects, band, band_rects = [], None, []
+    for y, row in enumerate(mask):
+        spans, x = [], 0
+        while x < len(row):
+            if row[x]:
+                start = x
+                while x < len(row) and row[x]:
+                    x += 1
+                spans.append((start, x))
+            else:
+                x += 1
+        if spans and spans == band and band_rects and band_rects[0][3] == y:
+            for r in band_rects:
+                r[3] = y + 1
+            continue
+        band = spans
+        band_rects = [[left, y, right, y + 1] for left, right in spans]
+        rects.extend(band_rects)
+    return rects
+
+
+FRAME_FILES = [os.path.join(FRAMES_DIR, f"girl{k}.gif") for k in range(4)]
+
+
+def expected_outlines():
+    """Picture number (0..3, frames k and k + 4 share one) -> its outline's rectangles."""
+    return {k: banded_rects(figure_mask(path)) for k, path in enumerate(FRAME_FILES)}
+
+
+def steady_points(masks, inside=True):
+    """Points of the window that stay inside the figure of every picture (inside=True), or never on it
+    (inside=False: cut away or off the window), after one more tick's step in any direction; a look or a
+    press there finds the same whatever the mascot does in between."""
+    def on_figure(m, x, y):
+        return 0 <= x < FRAME_W and 0 <= y < FRAME_H and m[y][x]
+
+    points = []
+    for y in range(FRAME_H):
+        for x in range(FRAME_W):
+            if all(on_figure(m, x + dx, y + dy) == inside for m in masks for dy in range(-MAX_STEP_Y, MAX_STEP_Y + 1)
+                   for dx in range(-MAX_STEP_X, MAX_STEP_X + 1)):
+                points.append((x, y))
+    return points
+
+
+def save_screen(session, path, crop=None):
+    """The virtual screen (or the part crop = {x, y, w, h} of it) as PNG; kept for a person to look at."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    argv = ["import", "-display", session.display, "-window", "root"]
+    if crop:
+        argv += ["-crop", f"{crop['w']}x{crop['h']}+{crop['x']}+{crop['y']}", "+repage"]
+    subprocess.run(argv + [path], env=session.env, capture_output=True, timeout=30, check=True)
+    return path
+
+
+# ----- the tests ----------------------------------------------------------------------------------------------
+
+class MascotTest(harness.SorabuneTestCase):
+    def test_mascot_is_shaped_wanders_on_screen_and_right_press_ends_program(self):
+        outlines = expected_outlines()
+        masks = [figure_mask(path) for path in FRAME_FILES]
+        app = self.launch(ini=INI, quillo=QUILLO)
+        app.wait_for("Form2", visible=True, timeout=45)
+        app.key("space")  # the hidden イベント button holds the focus and starts the appearance sequence
+        mascot = app.wait_for("Form1", visible=True, timeout=APPEARANCE_TIMEOUT)
+        screen = app.info()
+        self.assertTrue(mascot["topmost"], f"the mascot must stay above other windows: {mascot}")
+
+        samples = self._wander(app, outlines)
+        self._check_samples(samples, screen)
+        self._check_cut_away_points_belong_to_what_is_behind(app, masks)
+        self._right_press_ends_program(app, masks)
+
+    # ----- (1), (2), (4): sampled every half second while it wanders --------------------------------------
+    def _wander(self, app, outlines):
+        samples, shot_taken = [], False
+        started = time.monotonic()
+        while time.monotonic() - started < WANDER_SECONDS:
+            at = time.monotonic()
+            form = app.form("Form1")
+            self.assertIsNotNone(form, "the mascot window was unloaded while it wandered")
+            region = app.region("Form1")
+            picture = next((k for k, rects in outlines.items() if rects == region["rects"]), None)
+            samples.append({"t": at - started, "form": form, "region": region, "picture": picture})
+            if not shot_taken and at - started > WANDER_SECONDS / 2:
+                self._screenshots(app, form)
+                shot_taken = True
+            time.sleep(max(0.0, SAMPLE_EVERY - (time.monotonic() - at)))
+        return samples
+
+    def _screenshots(self, app, form):
+        folder = os.path.join(artifacts_root(), "mascot")
+        save_screen(self.session, os.path.join(folder, "mascot-on-desktop.png"))
+        r = form["rect"]
+        x, y = max(0, r["x"] - 40), max(0, r["y"] - 40)
+        save_screen(self.session, os.path.join(folder, "mascot-closeup.png"),
+                    {"x": x, "y": y, "w": r["w"] + 80, "h": r["h"] + 80})
+
+    def _check_samples(self, samples, screen):
+        for s in samples:
+            form, region = s["form"], s["region"]
+            where = f"at {s['t']:.1f} s"
+            self.assertTrue(form["visible"] and form["topmost"], f"{where}: mascot not visible and topmost: {form}")
+            rect = form["rect"]
+            self.assertEqual((rect["w"], rect["h"]), (FRAME_W, FRAME_H), f"{where}: mascot size {rect}")
+            self.assertTrue(0 <= rect["x"] and rect["x"] + rect["w"] <= screen["w"] and 0 <= rect["y"]
+                            and rect["y"] + rect["h"] <= screen["h"], f"{where}: mascot not fully on screen: {rect}")
+            self.assertEqual(region["type"], "complex", f"{where}: the mascot has no outline: {region}")
+            self.assertIsNotNone(
+                s["picture"], f"{where}: the window region ({region['count']} rectangles, bounds "
+                f"{region['bounds']}) matches none of the frame pictures; first rectangles {region['rects'][:6]}")
+        for before, after in zip(samples, samples[1:]):
+            a, b = before["form"]["rect"], after["form"]["rect"]
+            ticks = int((after["t"] - before["t"]) / TICK) + 1
+            self.assertLessEqual(abs(b["x"] - a["x"]), MAX_STEP_X * ticks,
+                                 f"moved {b['x'] - a['x']} px sideways between {before['t']:.1f} and {after['t']:.1f} s")
+            self.assertLessEqual(abs(b["y"] - a["y"]), MAX_STEP_Y * ticks,
+                                 f"moved {b['y'] - a['y']} px up or down between {before['t']:.1f} and {after['t']:.1f} s")
+        positions = {(s["form"]["rect"]["x"], s["form"]["rect"]["y"]) for s in samples}
+        pictures = {s["picture"] for s in samples}
+        self.assertGreater(len(positions), 1, f"the mascot did not move in {WANDER_SECONDS:.0f} s: {positions}")
+        self.assertGreater(len(pictures), 1, f"the mascot did not change its picture in {WANDER_SECONDS:.0f} s")
+
+    def _check_cut_away_points_belong_to_what_is_behind(self, app, masks):
+        points = [p for p in steady_points(masks, inside=False) if p[0] >= 1 and p[1] >= 1]
+        self.assertTrue(points, "no point is silver in every frame picture")
+        x, y = points[0]
+        rect = app.form("Form1")["rect"]
+        seen = app.at(rect["x"] + x, rect["y"] + y)
+        self.assertNotEqual(seen.get("form"), "Form1",
+                            f"the silver point ({x}, {y}) of the mascot still belongs to its window: {seen}")
+
+    # ----- (3) -----------------------------------------------------------------------------------------------
+    def _right_press_ends_program(self, app, masks):
+        points = steady_points(masks)
+        self.assertTrue(points, "no point lies inside every frame picture's figure")
+        px, py = points[len(points) // 2]
+        rect = app.form("Form1")["rect"]
+        inside = [r for r in app.region("Form1")["rects"] if r[0] <= px < r[2] and r[1] <= py < r[3]]
+        self.assertTrue(inside, f"({px}, {py}) should lie inside the mascot's current outline")
+        seen = app.click_at(rect["x"] + px, rect["y"] + py, "right")
+        pressed = time.monotonic()
+        self.assertEqual(seen.get("form"), "Form1", f"the right press did not land on the mascot: {seen}")
+        try:
+            app.proc.wait(timeout=10 * self.session.scale)
+        except subprocess.TimeoutExpired:
+            app.fail("a right-button press on the mascot did not end the program")
+        took = time.monotonic() - pressed
+        self.assertLess(took, 2.0, f"the program took {took:.1f} s to end after the right press")
+
+
+if __name__ == "__main__":
+    unittest.main()
