@@ -31,12 +31,13 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 if [ "$demo" = 1 ]; then
-    mailbox="$data/demo-mailbox"
+    # Dovecot drops privileges, so the mailbox lives where its own user can reach it.
+    mailbox="${TMPDIR:-/tmp}/sorabune-demo-mailbox-$(id -u)"
     port=11110
     bash tests/dovecot/stop_dovecot.sh "$mailbox" >/dev/null 2>&1 || true
     rm -rf "$mailbox"
     bash tests/dovecot/start_dovecot.sh "$mailbox" "$port" demo sorabune 3 >/dev/null
-    trap 'bash "$repo/tests/dovecot/stop_dovecot.sh" "$mailbox"' EXIT
+    trap 'bash "$repo/tests/dovecot/stop_dovecot.sh" "$mailbox"' EXIT INT TERM
     printf 'SMTP=\r\nPOP3=127.0.0.1:%s\r\nMAIL=demo@example.jp\r\nAPOP=0\r\n' "$port" >"$work/quillo.ini"
     printf '[EXEINI]\r\nNAME=demo\r\nNAME2=sorabune\r\nNAME3=1\r\n' >"$program/★MailData/iniIdPass.ini"
     echo "Demo mailbox: 3 messages at 127.0.0.1:$port (user demo)."

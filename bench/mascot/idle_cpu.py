@@ -56,6 +56,7 @@ def prefix_processes(prefix):
 
 
 def process_name(cmdline):
+    """The program's file name: "wineserver64", "explorer.exe" (Wine shows Windows paths)."""
     first = cmdline.split(" ")[0] if cmdline else "?"
     return ntpath.basename(first)
 
@@ -78,10 +79,9 @@ def main():
         others = prefix_processes(session.prefix)
         groups = {
             "Sorabune.exe": program,
-            "wineserver": [p for p, cmd in others.items() if "wineserver" in cmd],
+            "wineserver": [p for p, cmd in others.items() if process_name(cmd).startswith("wineserver")],
             "other wine processes": [p for p, cmd in others.items()
-                                     if p not in program and "wineserver" not in cmd
-                                     and ".exe" in cmd.lower()],
+                                     if p not in program and process_name(cmd).lower().endswith(".exe")],
             "Xvfb": [session.xvfb.pid],
         }
         before = {name: {p: cpu_seconds(p) for p in pids} for name, pids in groups.items()}

@@ -310,7 +310,7 @@ JsonObject cmdMsgboxPress(const Args&, std::wstring_view line) {
 }
 
 JsonObject cmdPid(const Args&, std::wstring_view) {
-    DWORD pid = programPid();
+    DWORD pid = programForms().empty() ? 0 : programPid();
     if (!pid)
         throw Failure("no program window");
     return JsonObject().number("pid", pid);

@@ -114,13 +114,15 @@ HWND findControl(HWND form, std::wstring_view name) {
 }
 
 DWORD programPid() {
+    // Remembered, so a message box that outlives every form (a run-time error report) is still found.
+    static DWORD lastSeen = 0;
     for (HWND form : programForms()) {
         DWORD pid = 0;
         GetWindowThreadProcessId(form, &pid);
         if (pid)
-            return pid;
+            return lastSeen = pid;
     }
-    return 0;
+    return lastSeen;
 }
 
 std::vector<HWND> messageBoxes() {

@@ -23,7 +23,7 @@ std::vector<HWND> programForms();
 HWND findForm(std::wstring_view name);  // throws Failure
 std::vector<HWND> formControls(HWND form);
 HWND findControl(HWND form, std::wstring_view name);  // throws Failure
-DWORD programPid();                                   // 0 while no form exists
+DWORD programPid();                                   // of the forms, or of the last forms seen; 0 before any
 std::vector<HWND> messageBoxes();                     // #32770 dialogs of the program process
 
 // WM_GETTEXT with a timeout, so a program stuck in a blocking call does not stall the driver.

@@ -15,7 +15,8 @@ Environment variables
     SORABUNE_E2E_TIMEOUT_SCALE  multiplies every timeout (default 1)
     SORABUNE_E2E_KEEP=1         keep the run's temporary folder (prefix, program copies, logs)
     SORABUNE_E2E_WINEDEBUG      WINEDEBUG for the wine processes (default -all)
-A run without the Windows build, wine or Xvfb is skipped with a message holding "E2E-SKIP".
+A run without the Windows build, wine or Xvfb is skipped with a message holding "E2E-SKIP", which CTest
+reports as "Skipped". A test needing Dovecot when it is missing is skipped on its own (CTest: passed).
 
 Writing a test
     from tests.e2e import harness
@@ -57,7 +58,8 @@ App (timeouts in seconds, all scaled by SORABUNE_E2E_TIMEOUT_SCALE; waits poll e
     Paths: program_dir, work_dir, mail_data_dir, exe, ini_path, id_pass_path, quillo_path, log_path
     Files: write_ini(c), write_id_pass(c), write_quillo(c, folder=None), read_ini(), read_id_pass(),
            read_quillo()  (reads return bytes or None)
-    Process: start(), alive(), pid (Windows pid), proc (Popen of the wine process),
+    Process: start() (again after the program ended: a restart on the same folders and files),
+             alive(), pid (Windows pid), proc (Popen of the wine process),
              wait_exit(timeout=15) -> exit status, stop()
     Looking (each returns what is true right now):
         forms() -> [form]; form(name) -> form or None when not loaded
