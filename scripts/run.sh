@@ -23,9 +23,13 @@ export WINEPREFIX="$data/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,ms
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 [ -d "$WINEPREFIX" ] || wineboot --init >/dev/null 2>&1
 
+cleanup=()
+trap 'for c in "${cleanup[@]}"; do eval "$c"; done' EXIT INT TERM
+
 if [ -z "${DISPLAY:-}" ]; then
     echo "No display: starting a virtual one (:47). Look at it with: DISPLAY=:47 import -window root shot.png"
     Xvfb :47 -screen 0 1024x768x24 >/dev/null 2>&1 &
+    cleanup+=("kill $!")
     export DISPLAY=:47
     sleep 1
 fi
@@ -37,7 +41,7 @@ if [ "$demo" = 1 ]; then
     bash tests/dovecot/stop_dovecot.sh "$mailbox" >/dev/null 2>&1 || true
     rm -rf "$mailbox"
     bash tests/dovecot/start_dovecot.sh "$mailbox" "$port" demo sorabune 3 >/dev/null
-    trap 'bash "$repo/tests/dovecot/stop_dovecot.sh" "$mailbox"' EXIT INT TERM
+    cleanup+=("bash '$repo/tests/dovecot/stop_dovecot.sh' '$mailbox'")
     printf 'SMTP=\r\nPOP3=127.0.0.1:%s\r\nMAIL=demo@example.jp\r\nAPOP=0\r\n' "$port" >"$work/quillo.ini"
     printf '[EXEINI]\r\nNAME=demo\r\nNAME2=sorabune\r\nNAME3=1\r\n' >"$program/★MailData/iniIdPass.ini"
     echo "Demo mailbox: 3 messages at 127.0.0.1:$port (user demo)."

@@ -32,7 +32,7 @@ INI = harness.profile("EXEINI", NUMBER=0)
 QUILLO = harness.quillo()
 
 
-# ----- frame pictures -----------------------------------------------------------------------------------------
+# ----- frame pictures --------------------------------------------------------------------------------------------
 
 def _lzw_decode(data, min_code_size, count):
     """The colour indices of one GIF image from its LZW data."""
@@ -182,7 +182,7 @@ def save_screen(session, path, crop=None):
     return path
 
 
-# ----- the tests ----------------------------------------------------------------------------------------------
+# ----- the tests -------------------------------------------------------------------------------------------------
 
 class MascotTest(harness.SorabuneTestCase):
     def test_mascot_is_shaped_wanders_on_screen_and_right_press_ends_program(self):
@@ -200,7 +200,7 @@ class MascotTest(harness.SorabuneTestCase):
         self._check_cut_away_points_belong_to_what_is_behind(app, masks)
         self._right_press_ends_program(app, masks)
 
-    # ----- (1), (2), (4): sampled every half second while it wanders --------------------------------------
+    # ----- looks every half second while it wanders, with a screenshot half way ----------------------------------
     def _wander(self, app, outlines):
         samples, shot_taken = [], False
         started = time.monotonic()
@@ -242,13 +242,15 @@ class MascotTest(harness.SorabuneTestCase):
             a, b = before["form"]["rect"], after["form"]["rect"]
             # One tick more than the interval holds, for the time each look takes.
             ticks = int((after["t"] - before["t"]) / TICK) + 2
+            between = f"between {before['t']:.1f} and {after['t']:.1f} s"
             self.assertLessEqual(abs(b["x"] - a["x"]), MAX_STEP_X * ticks,
-                                 f"moved {b['x'] - a['x']} px sideways between {before['t']:.1f} and {after['t']:.1f} s")
+                                 f"moved {b['x'] - a['x']} px sideways {between}")
             self.assertLessEqual(abs(b["y"] - a["y"]), MAX_STEP_Y * ticks,
-                                 f"moved {b['y'] - a['y']} px up or down between {before['t']:.1f} and {after['t']:.1f} s")
+                                 f"moved {b['y'] - a['y']} px up or down {between}")
         positions = {(s["form"]["rect"]["x"], s["form"]["rect"]["y"]) for s in samples}
         pictures = {s["picture"] for s in samples}
-        log(f"mascot: {len(samples)} looks, {len(positions)} places, pictures {sorted(p for p in pictures if p is not None)}")
+        shown = sorted(p for p in pictures if p is not None)
+        log(f"mascot: {len(samples)} looks, {len(positions)} places, pictures {shown}")
         self.assertGreater(len(positions), 1, f"the mascot did not move in {WANDER_SECONDS:.0f} s: {positions}")
         self.assertGreater(len(pictures), 1, f"the mascot did not change its picture in {WANDER_SECONDS:.0f} s")
 
@@ -261,7 +263,7 @@ class MascotTest(harness.SorabuneTestCase):
         self.assertNotEqual(seen.get("form"), "Form1",
                             f"the silver point ({x}, {y}) of the mascot still belongs to its window: {seen}")
 
-    # ----- (3) -----------------------------------------------------------------------------------------------
+    # ----- the right button ends the program ---------------------------------------------------------------------
     def _right_press_ends_program(self, app, masks):
         points = steady_points(masks)
         self.assertTrue(points, "no point lies inside every frame picture's figure")

@@ -82,8 +82,8 @@ App (timeouts in seconds, all scaled by SORABUNE_E2E_TIMEOUT_SCALE; waits poll e
         wait_msgbox(title=None, timeout=15) -> box
         wait_until(predicate, timeout=15, message="...") -> predicate's truthy value
     Acting (real input through SendInput; returns as soon as the input is queued):
-        click(form, control, button="left", activate=True)   fails when the centre is outside the form's
-            client area, off screen or covered by another window
+        click(form, control, button="left", activate=True, wait_uncovered=5)   fails when the centre is
+            outside the form's client area, off screen, or covered by another window for wait_uncovered s
         click_at(x, y, button="left"); mouse_down/mouse_up(x, y, button); mouse_move(x, y)
         drag(x1, y1, x2, y2, steps=10, button="left")
         key(*chords, form=None)   "space", "enter", "esc", "tab", "shift+tab", "alt+f4", "a", "f5", ...

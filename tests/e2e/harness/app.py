@@ -226,10 +226,19 @@ class App:
             self.fail(f"the program ended (status {self.proc.poll()}) while {doing}")
 
     # ----- acting ---------------------------------------------------------------------------------------
-    def click(self, form, control, button="left", activate=True):
-        """A real mouse click at the control's centre, after bringing its form to the foreground."""
+    def click(self, form, control, button="left", activate=True, wait_uncovered=5.0):
+        """A real mouse click at the control's centre, after bringing its form to the foreground.
+        While another window (say the wandering mascot) covers that point, the click waits up to
+        wait_uncovered seconds for it to move away instead of landing on it."""
         args = [form, control, button] + ([] if activate else ["noactivate"])
-        return self.call("click", *args)
+        deadline = time.monotonic() + wait_uncovered * self.session.scale
+        while True:
+            try:
+                return self.call("click", *args)
+            except DriverError as error:
+                if "is covered by" not in str(error) or time.monotonic() >= deadline:
+                    raise
+            time.sleep(0.1)
 
     def click_at(self, x, y, button="left"):
         return self.call("click_at", x, y, button)
