@@ -2,7 +2,9 @@
 # POP3 mail check benchmark: Dovecot on loopback with 1,000 messages of 20 KB; times the mail check's call
 # sequence through nmail against curl fetching the same messages over one connection, and prints the figures.
 #
-#   bench/pop3/run.sh [PATH_TO_pop3_mailcheck_bench]
+#   bench/pop3/run.sh [PATH_TO_pop3_mailcheck_bench [PATH_TO_pop3_checkmail_bench]]
+#
+# The second program, when given, runs the program's whole mail check (its windows headless) as well.
 #
 # Without a path the program is built in /tmp/pop3-bench-build. MESSAGES, SIZE and RUNS change the load.
 set -euo pipefail
@@ -16,6 +18,7 @@ user=bench
 pass=benchpass
 
 bench=${1:-}
+checkmail=${2:-}
 if [[ -z $bench ]]; then
     build=/tmp/pop3-bench-build
     cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -93,4 +96,9 @@ echo "  nmail mail check: $(cat "$work/check.txt")"
 printf '  nmail check (STAT, then TOP+LIST+RETR each): %8.3f s   peak RSS %6d KB\n' "$nmail_s" "$nmail_rss"
 printf '  curl, one connection (RETR each):            %8.3f s   peak RSS %6d KB\n' "$curl_s" "$curl_rss"
 awk -v a="$nmail_s" -v b="$curl_s" 'BEGIN { if (b > 0) printf "  time ratio nmail / curl: %.2f\n", a / b }'
+if [[ -n $checkmail ]]; then
+    read -r check_s check_rss < <(best "$checkmail" "127.0.0.1:$port" "$user" "$pass")
+    printf '  CheckMail (the program, windows headless): %8.3f s   peak RSS %6d KB\n' "$check_s" "$check_rss"
+    awk -v a="$check_s" -v b="$curl_s" 'BEGIN { if (b > 0) printf "  time ratio CheckMail / curl: %.2f\n", a / b }'
+fi
 echo "  Dovecot logins in all runs: $logins (one per run of either client)"
