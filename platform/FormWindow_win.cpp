@@ -293,13 +293,15 @@ void FormWindow::PrepareFirstShow() {
 }
 
 void FormWindow::Show() {
+    // A window without a caption (the mascot) comes out without taking the focus from the user's work.
+    bool quiet = def_.border == Border::None;
     if (!IsVisible()) {
         PrepareFirstShow();
-        ShowWindow(s_.hwnd, SW_SHOW);
+        ShowWindow(s_.hwnd, quiet ? SW_SHOWNOACTIVATE : SW_SHOW);
         return;
     }
-    // Shown again: to the front. A window without a caption (the mascot) does not take the focus.
-    UINT flags = SWP_NOMOVE | SWP_NOSIZE | (def_.border == Border::None ? SWP_NOACTIVATE : 0);
+    // Shown again: to the front.
+    UINT flags = SWP_NOMOVE | SWP_NOSIZE | (quiet ? SWP_NOACTIVATE : 0);
     SetWindowPos(s_.hwnd, HWND_TOP, 0, 0, 0, 0, flags);
 }
 
