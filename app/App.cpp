@@ -8,8 +8,7 @@
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"
 
-App::App(platform::Platform& platform)
-    : platform_(platform), files_(platform.profile, platform.gui.ProgramFolder()) {}
+App::App(platform::Platform& platform) : platform_(platform), files_(platform.profile, platform.gui.ProgramFolder()) {}
 
 App::~App() = default;
 

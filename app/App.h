@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "app/Random.h"
 #include "platform/Platform.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SettingsValues.h"
-#include "app/Random.h"
 
 class Form1;
 class Form2;

@@ -20,7 +20,10 @@ std::string IconvName(int codePage) {
 }
 
 // Converts in one go; on an unconvertible input unit, emits `replacement` and skips `unitSize` bytes.
-std::string Convert(const char* from, const char* to, std::string_view in, std::string_view replacement,
+std::string Convert(const char* from,
+                    const char* to,
+                    std::string_view in,
+                    std::string_view replacement,
                     size_t unitSize) {
     iconv_t cd = iconv_open(to, from);
     if (cd == iconv_t(-1))

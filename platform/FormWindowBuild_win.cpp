@@ -22,12 +22,8 @@ struct FrameStyle {
 FrameStyle StyleFor(const FormDef& def) {
     FrameStyle f{WS_CLIPCHILDREN, 0};
     switch (def.border) {
-        case Border::None:
-            f.style |= WS_POPUP;
-            break;
-        case Border::FixedSingle:
-            f.style |= WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-            break;
+        case Border::None: f.style |= WS_POPUP; break;
+        case Border::FixedSingle: f.style |= WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; break;
         case Border::FixedDialog:
             f.style |= WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
             f.exStyle |= WS_EX_DLGMODALFRAME;
@@ -81,14 +77,10 @@ ChildClass ClassFor(const ControlDef& c) {
             return {L"BUTTON", DWORD(c.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
         case ControlKind::TextBox:
             return {L"EDIT", DWORD(ES_LEFT | ES_AUTOHSCROLL | (c.passwordChar ? ES_PASSWORD : 0)), WS_EX_CLIENTEDGE};
-        case ControlKind::Label:
-            return {L"STATIC", SS_LEFT, 0};
-        case ControlKind::CheckBox:
-            return {L"BUTTON", BS_AUTOCHECKBOX, 0};
-        case ControlKind::PictureBox:
-            return {L"STATIC", SS_OWNERDRAW, 0};
-        default:
-            return {nullptr, 0, 0};  // drawn by the form, or no window at all
+        case ControlKind::Label: return {L"STATIC", SS_LEFT, 0};
+        case ControlKind::CheckBox: return {L"BUTTON", BS_AUTOCHECKBOX, 0};
+        case ControlKind::PictureBox: return {L"STATIC", SS_OWNERDRAW, 0};
+        default: return {nullptr, 0, 0};  // drawn by the form, or no window at all
     }
 }
 

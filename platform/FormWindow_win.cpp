@@ -85,34 +85,20 @@ LRESULT CALLBACK FormWindow::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 
 LRESULT FormWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-        case WM_PAINT:
-            return OnPaint();
-        case WM_ERASEBKGND:
-            return 1;  // WM_PAINT covers the whole client area
-        case WM_COMMAND:
-            return OnCommand(LOWORD(wParam), HIWORD(wParam));
-        case WM_TIMER:
-            return OnTimerMessage(wParam);
-        case WM_DRAWITEM:
-            return OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        case WM_PAINT: return OnPaint();
+        case WM_ERASEBKGND: return 1;  // WM_PAINT covers the whole client area
+        case WM_COMMAND: return OnCommand(LOWORD(wParam), HIWORD(wParam));
+        case WM_TIMER: return OnTimerMessage(wParam);
+        case WM_DRAWITEM: return OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLOREDIT:
-            return OnControlColour(msg, wParam, lParam);
-        case WM_LBUTTONDOWN:
-            return OnMouseDown(kLeftButton, wParam, lParam);
-        case WM_RBUTTONDOWN:
-            return OnMouseDown(kRightButton, wParam, lParam);
-        case WM_MBUTTONDOWN:
-            return OnMouseDown(kMiddleButton, wParam, lParam);
-        case WM_ACTIVATE:
-            return OnActivate(wParam, lParam);
-        case WM_SETFOCUS:
-            FocusRemembered();
-            return 0;
-        case WM_NEXTDLGCTL:
-            return OnNextControl(wParam, lParam);
-        case WM_CLOSE:
-            return OnClose();
+        case WM_CTLCOLOREDIT: return OnControlColour(msg, wParam, lParam);
+        case WM_LBUTTONDOWN: return OnMouseDown(kLeftButton, wParam, lParam);
+        case WM_RBUTTONDOWN: return OnMouseDown(kRightButton, wParam, lParam);
+        case WM_MBUTTONDOWN: return OnMouseDown(kMiddleButton, wParam, lParam);
+        case WM_ACTIVATE: return OnActivate(wParam, lParam);
+        case WM_SETFOCUS: FocusRemembered(); return 0;
+        case WM_NEXTDLGCTL: return OnNextControl(wParam, lParam);
+        case WM_CLOSE: return OnClose();
     }
     return DefWindowProcW(s_.hwnd, msg, wParam, lParam);
 }

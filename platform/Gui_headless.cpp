@@ -16,7 +16,8 @@ HeadlessWindow::HeadlessWindow(HeadlessGui& gui, const FormDef& def, WindowEvent
     float tx = gui.TwipsPerPixelX(), ty = gui.TwipsPerPixelY();
     int extra = def.border == Border::None ? 0 : 8;
     int caption = def.border == Border::None ? 0 : 23;
-    bounds_ = {0, 0, int(std::lround(def.clientWidth / tx)) + extra, int(std::lround(def.clientHeight / ty)) + extra + caption};
+    bounds_ = {0, 0, int(std::lround(def.clientWidth / tx)) + extra,
+               int(std::lround(def.clientHeight / ty)) + extra + caption};
     for (size_t i = 0; i < def.controls.size(); ++i) {
         const ControlDef& c = def.controls[i];
         controls_[i].text = std::wstring(c.caption);

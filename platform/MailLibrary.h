@@ -15,11 +15,23 @@ public:
     virtual int NMailEndWinSock() = 0;
     virtual int NMailPop3Connect(std::string_view server) = 0;
     virtual int NMailPop3Authenticate(int handle, std::string_view user, std::string_view password, int apop) = 0;
-    virtual int NMailPop3GetMailStatus(int handle, int number, std::span<char> a, std::span<char> b,
-                                       std::span<char> c, std::span<char> d, int flag) = 0;
+    virtual int NMailPop3GetMailStatus(int handle,
+                                       int number,
+                                       std::span<char> a,
+                                       std::span<char> b,
+                                       std::span<char> c,
+                                       std::span<char> d,
+                                       int flag) = 0;
     virtual int NMailPop3GetMailSize(int handle, int number) = 0;
-    virtual int NMailPop3GetMail(int handle, int number, std::span<char> a, std::span<char> b, std::span<char> c,
-                                 std::span<char> d, std::span<char> body, int flag1, int flag2) = 0;
+    virtual int NMailPop3GetMail(int handle,
+                                 int number,
+                                 std::span<char> a,
+                                 std::span<char> b,
+                                 std::span<char> c,
+                                 std::span<char> d,
+                                 std::span<char> body,
+                                 int flag1,
+                                 int flag2) = 0;
     virtual int NMailPop3Close(int handle) = 0;
     virtual int NMailGetMessage(int code, char* buffer, int* capacity) = 0;
 };
@@ -32,11 +44,23 @@ public:
     int NMailEndWinSock() override;
     int NMailPop3Connect(std::string_view server) override;
     int NMailPop3Authenticate(int handle, std::string_view user, std::string_view password, int apop) override;
-    int NMailPop3GetMailStatus(int handle, int number, std::span<char> a, std::span<char> b, std::span<char> c,
-                               std::span<char> d, int flag) override;
+    int NMailPop3GetMailStatus(int handle,
+                               int number,
+                               std::span<char> a,
+                               std::span<char> b,
+                               std::span<char> c,
+                               std::span<char> d,
+                               int flag) override;
     int NMailPop3GetMailSize(int handle, int number) override;
-    int NMailPop3GetMail(int handle, int number, std::span<char> a, std::span<char> b, std::span<char> c,
-                         std::span<char> d, std::span<char> body, int flag1, int flag2) override;
+    int NMailPop3GetMail(int handle,
+                         int number,
+                         std::span<char> a,
+                         std::span<char> b,
+                         std::span<char> c,
+                         std::span<char> d,
+                         std::span<char> body,
+                         int flag1,
+                         int flag2) override;
     int NMailPop3Close(int handle) override;
     int NMailGetMessage(int code, char* buffer, int* capacity) override;
 };

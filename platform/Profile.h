@@ -12,11 +12,15 @@ public:
     virtual ~Profile() = default;
     // The whole value, as GetPrivateProfileString would return it with a buffer large enough.
     // nullopt-like behaviour: a missing file, section or key gives `fallback`.
-    virtual std::string ReadString(std::wstring_view path, std::string_view section, std::string_view key,
+    virtual std::string ReadString(std::wstring_view path,
+                                   std::string_view section,
+                                   std::string_view key,
                                    std::string_view fallback) = 0;
     virtual int ReadInt(std::wstring_view path, std::string_view section, std::string_view key, int fallback) = 0;
     // Returns false when the file could not be written (the callers ignore it).
-    virtual bool WriteString(std::wstring_view path, std::string_view section, std::string_view key,
+    virtual bool WriteString(std::wstring_view path,
+                             std::string_view section,
+                             std::string_view key,
                              std::string_view value) = 0;
 };
 

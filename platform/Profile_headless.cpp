@@ -242,7 +242,9 @@ std::string WithValue(std::string text, std::string_view section, std::string_vi
 
 }  // namespace
 
-std::string HeadlessProfile::ReadString(std::wstring_view path, std::string_view section, std::string_view key,
+std::string HeadlessProfile::ReadString(std::wstring_view path,
+                                        std::string_view section,
+                                        std::string_view key,
                                         std::string_view fallback) {
     std::optional<std::string> value = FindValue(path, section, key);
     return value ? *value : std::string(fallback);
@@ -258,7 +260,9 @@ int HeadlessProfile::ReadInt(std::wstring_view path, std::string_view section, s
     return int(ParseProfileInt(wide));
 }
 
-bool HeadlessProfile::WriteString(std::wstring_view path, std::string_view section, std::string_view key,
+bool HeadlessProfile::WriteString(std::wstring_view path,
+                                  std::string_view section,
+                                  std::string_view key,
                                   std::string_view value) {
     std::optional<std::string> existing = ReadWholeFile(path);
     if (!existing && IsOrdinaryFile(path))

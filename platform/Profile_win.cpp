@@ -10,7 +10,9 @@
 
 namespace platform {
 
-std::string Win32Profile::ReadString(std::wstring_view path, std::string_view section, std::string_view key,
+std::string Win32Profile::ReadString(std::wstring_view path,
+                                     std::string_view section,
+                                     std::string_view key,
                                      std::string_view fallback) {
     std::wstring file(path);
     std::wstring sectionW = FromAnsi(section);
@@ -33,7 +35,9 @@ int Win32Profile::ReadInt(std::wstring_view path, std::string_view section, std:
     return int(GetPrivateProfileIntW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), fallback, file.c_str()));
 }
 
-bool Win32Profile::WriteString(std::wstring_view path, std::string_view section, std::string_view key,
+bool Win32Profile::WriteString(std::wstring_view path,
+                               std::string_view section,
+                               std::string_view key,
                                std::string_view value) {
     std::wstring file(path);
     return WritePrivateProfileStringW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), FromAnsi(value).c_str(),

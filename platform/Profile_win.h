@@ -10,10 +10,14 @@ namespace platform {
 
 class Win32Profile final : public Profile {
 public:
-    std::string ReadString(std::wstring_view path, std::string_view section, std::string_view key,
+    std::string ReadString(std::wstring_view path,
+                           std::string_view section,
+                           std::string_view key,
                            std::string_view fallback) override;
     int ReadInt(std::wstring_view path, std::string_view section, std::string_view key, int fallback) override;
-    bool WriteString(std::wstring_view path, std::string_view section, std::string_view key,
+    bool WriteString(std::wstring_view path,
+                     std::string_view section,
+                     std::string_view key,
                      std::string_view value) override;
 };
 

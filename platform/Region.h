@@ -9,7 +9,7 @@ namespace platform {
 
 using RegionHandle = void*;
 
-constexpr int kRgnOr = 2;          // RGN_OR
+constexpr int kRgnOr = 2;                    // RGN_OR
 constexpr std::uint32_t kRdhRectangles = 1;  // RDH_RECTANGLES
 
 struct Xform {

@@ -19,16 +19,11 @@ constexpr std::uint32_t kRectBytes = sizeof(RegionRect);
 
 bool Apply(int mode, bool inA, bool inB) {
     switch (mode) {
-        case kRgnAnd:
-            return inA && inB;
-        case kRgnOr:
-            return inA || inB;
-        case kRgnXor:
-            return inA != inB;
-        case kRgnDiff:
-            return inA && !inB;
-        default:
-            return inA;
+        case kRgnAnd: return inA && inB;
+        case kRgnOr: return inA || inB;
+        case kRgnXor: return inA != inB;
+        case kRgnDiff: return inA && !inB;
+        default: return inA;
     }
 }
 

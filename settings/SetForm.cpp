@@ -57,8 +57,8 @@ void SetForm::PutBack() {
 }
 
 void SetForm::OfferHomePage() {
-    int answer = app_.Gui().MessageBox(L"「Kinoha」作者のホームページです。ちょっと見てみますか？", L"確認",
-                                       kYesNoQuestion);
+    int answer =
+        app_.Gui().MessageBox(L"「Kinoha」作者のホームページです。ちょっと見てみますか？", L"確認", kYesNoQuestion);
     if (answer != kYes)
         return;
     // Current systems no longer provide the old browser object; the default browser takes its place.

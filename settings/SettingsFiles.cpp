@@ -34,14 +34,11 @@ bool IsDigit(wchar_t c) {
 // Double-byte code pages the system may use as its ANSI code page, by their lead bytes.
 bool IsLeadByte(unsigned char b, int codePage) {
     switch (codePage) {
-        case 932:
-            return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        case 932: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
         case 936:
         case 949:
-        case 950:
-            return b >= 0x81 && b <= 0xFE;
-        default:
-            return false;
+        case 950: return b >= 0x81 && b <= 0xFE;
+        default: return false;
     }
 }
 

@@ -11,14 +11,10 @@ constexpr size_t kMinimumRead = 16 * 1024;
 
 LineResult FromIo(IoResult r) {
     switch (r) {
-        case IoResult::Ok:
-            return LineResult::Ok;
-        case IoResult::Closed:
-            return LineResult::Closed;
-        case IoResult::TimedOut:
-            return LineResult::TimedOut;
-        case IoResult::Failed:
-            break;
+        case IoResult::Ok: return LineResult::Ok;
+        case IoResult::Closed: return LineResult::Closed;
+        case IoResult::TimedOut: return LineResult::TimedOut;
+        case IoResult::Failed: break;
     }
     return LineResult::Failed;
 }

@@ -58,15 +58,11 @@ MailBuffers Buffers(std::span<char> a, std::span<char> b, std::span<char> c, std
 
 std::wstring_view ConnectFailureText(ConnectFailure failure) {
     switch (failure) {
-        case ConnectFailure::NoNetwork:
-            return text::kNetworkStartFailed;
-        case ConnectFailure::Resolve:
-            return text::kResolveFailed;
-        case ConnectFailure::TimedOut:
-            return text::kConnectTimedOut;
+        case ConnectFailure::NoNetwork: return text::kNetworkStartFailed;
+        case ConnectFailure::Resolve: return text::kResolveFailed;
+        case ConnectFailure::TimedOut: return text::kConnectTimedOut;
         case ConnectFailure::None:
-        case ConnectFailure::Refused:
-            break;
+        case ConnectFailure::Refused: break;
     }
     return text::kConnectFailed;
 }
@@ -90,17 +86,10 @@ int NMailSetOption(int option, int value) {
     if (value < 1)
         return -1;
     switch (option) {
-        case kOptionTextCapacity:
-            gOptions.textCapacity = size_t(value);
-            return 0;
-        case kOptionConnectTimeoutMs:
-            gOptions.connectTimeout = std::chrono::milliseconds(value);
-            return 0;
-        case kOptionResponseTimeoutMs:
-            gOptions.responseTimeout = std::chrono::milliseconds(value);
-            return 0;
-        default:
-            return -1;
+        case kOptionTextCapacity: gOptions.textCapacity = size_t(value); return 0;
+        case kOptionConnectTimeoutMs: gOptions.connectTimeout = std::chrono::milliseconds(value); return 0;
+        case kOptionResponseTimeoutMs: gOptions.responseTimeout = std::chrono::milliseconds(value); return 0;
+        default: return -1;
     }
 }
 

@@ -27,15 +27,38 @@ inline constexpr int kOptionTextCapacity = 1;
 inline constexpr int kOptionConnectTimeoutMs = 1001;
 inline constexpr int kOptionResponseTimeoutMs = 1002;
 
-int NMailInitializeWinSock();              // WSAStartup on Windows; no-op success elsewhere
-int NMailEndWinSock();                     // WSACleanup; closes any open connections
-int NMailSetOption(int option, int value); // option 1 = capacity of the text buffers A-D (default 8192); own options (document them, e.g. 1001 connect timeout ms, 1002 response timeout ms) let tests shorten time limits
-int NMailPop3Connect(std::string_view server);   // ANSI bytes. Handle >= 0, or -1
-int NMailPop3Authenticate(int handle, std::string_view user, std::string_view password, int apop); // apop != 0 asks APOP. Returns STAT message count, negative on any failure
-int NMailPop3GetMailStatus(int handle, int number, std::span<char> a, std::span<char> b, std::span<char> c, std::span<char> d, int flag);
+int NMailInitializeWinSock();  // WSAStartup on Windows; no-op success elsewhere
+int NMailEndWinSock();         // WSACleanup; closes any open connections
+int NMailSetOption(
+    int option,
+    int value);  // option 1 = capacity of the text buffers A-D (default 8192); own options (document them, e.g. 1001
+                 // connect timeout ms, 1002 response timeout ms) let tests shorten time limits
+int NMailPop3Connect(std::string_view server);  // ANSI bytes. Handle >= 0, or -1
+int NMailPop3Authenticate(int handle,
+                          std::string_view user,
+                          std::string_view password,
+                          int apop);  // apop != 0 asks APOP. Returns STAT message count, negative on any failure
+int NMailPop3GetMailStatus(int handle,
+                           int number,
+                           std::span<char> a,
+                           std::span<char> b,
+                           std::span<char> c,
+                           std::span<char> d,
+                           int flag);
 int NMailPop3GetMailSize(int handle, int number);  // octets from LIST n, negative on failure
-int NMailPop3GetMail(int handle, int number, std::span<char> a, std::span<char> b, std::span<char> c, std::span<char> d, std::span<char> body, int flag1, int flag2);
-int NMailPop3Close(int handle);          // QUIT and close
-int NMailGetMessage(int code, char* buffer, int* capacity); // readable Japanese text of the last failure, NUL-terminated, never more than *capacity bytes including the NUL
+int NMailPop3GetMail(int handle,
+                     int number,
+                     std::span<char> a,
+                     std::span<char> b,
+                     std::span<char> c,
+                     std::span<char> d,
+                     std::span<char> body,
+                     int flag1,
+                     int flag2);
+int NMailPop3Close(int handle);  // QUIT and close
+int NMailGetMessage(int code,
+                    char* buffer,
+                    int* capacity);  // readable Japanese text of the last failure, NUL-terminated, never more than
+                                     // *capacity bytes including the NUL
 
 }  // namespace nmail

@@ -98,16 +98,11 @@ bool Pop3Session::SendLine(std::string_view line) {
 bool Pop3Session::ReadStatus(std::string& reply) {
     LineResult r = reader_.ReadLine(Clock::now() + responseTimeout_, kMaxStatusLine, reply);
     switch (r) {
-        case LineResult::Ok:
-            break;
-        case LineResult::Closed:
-            return Kill(text::Ansi(text::kDisconnected));
-        case LineResult::TimedOut:
-            return Kill(text::Ansi(text::kTimedOut));
-        case LineResult::TooLong:
-            return Kill(text::Ansi(text::kLineTooLong));
-        case LineResult::Failed:
-            return Kill(text::Ansi(text::kNetworkError));
+        case LineResult::Ok: break;
+        case LineResult::Closed: return Kill(text::Ansi(text::kDisconnected));
+        case LineResult::TimedOut: return Kill(text::Ansi(text::kTimedOut));
+        case LineResult::TooLong: return Kill(text::Ansi(text::kLineTooLong));
+        case LineResult::Failed: return Kill(text::Ansi(text::kNetworkError));
     }
     if (!IsOk(reply) && !IsErr(reply))
         return Kill(text::WithReply(text::kUnexpectedReply, reply));

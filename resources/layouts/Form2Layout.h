@@ -25,14 +25,24 @@ inline const ControlDef kControls[] = {
      .tabIndex = 1,
      .graphical = true,
      .backColour = Rgb(255, 128, 128)},
-    {.name = L"Command1", .kind = ControlKind::Button, .rect = {0, 2760, 1095, 375}, .caption = L"イベント", .tabIndex = 0},
-    {.name = L"Command5", .kind = ControlKind::Button, .rect = {1440, 2760, 1095, 375}, .caption = L"切断", .visible = false},
+    {.name = L"Command1",
+     .kind = ControlKind::Button,
+     .rect = {0, 2760, 1095, 375},
+     .caption = L"イベント",
+     .tabIndex = 0},
+    {.name = L"Command5",
+     .kind = ControlKind::Button,
+     .rect = {1440, 2760, 1095, 375},
+     .caption = L"切断",
+     .visible = false},
     {.name = L"Timer1", .kind = ControlKind::Timer, .interval = 0},
 };
 
 // A popup menu that nothing opens; its items have no actions.
-inline const MenuItemDef kPopupItems[] = {
-    {L"mset", L"設定"}, {L"mcheck", L"メールチェック"}, {L"mgirl", L"少女を出す"}, {L"mmodosu", L"戻す"}};
+inline const MenuItemDef kPopupItems[] = {{L"mset", L"設定"},
+                                          {L"mcheck", L"メールチェック"},
+                                          {L"mgirl", L"少女を出す"},
+                                          {L"mmodosu", L"戻す"}};
 inline const MenuDef kMenus[] = {{.name = L"mPopup", .caption = L"Popup", .visible = false, .items = kPopupItems}};
 
 inline const FormDef kForm = {

@@ -10,8 +10,12 @@ using namespace platform;
 enum Control : int { Text1, Text2 };
 
 inline const ControlDef kControls[] = {
-    {.name = L"Text1", .kind = ControlKind::TextBox, .rect = {0, 0, 3135, 270},
-     .caption = L"新着メールはありませんでした。", .tabIndex = 1, .foreColour = Rgb(0, 0, 255)},
+    {.name = L"Text1",
+     .kind = ControlKind::TextBox,
+     .rect = {0, 0, 3135, 270},
+     .caption = L"新着メールはありませんでした。",
+     .tabIndex = 1,
+     .foreColour = Rgb(0, 0, 255)},
     {.name = L"Text2", .kind = ControlKind::TextBox, .rect = {3120, 0, 495, 270}, .tabIndex = 0},
 };
 

@@ -16,8 +16,11 @@ inline const ControlDef kControls[] = {
     {.name = L"Pop3Text", .kind = ControlKind::TextBox, .rect = {120, 960, 2652, 264}, .tabIndex = 4},
     {.name = L"Label3", .kind = ControlKind::Label, .rect = {120, 1320, 1635, 195}, .caption = L"メールアドレス(&M)"},
     {.name = L"MailText", .kind = ControlKind::TextBox, .rect = {120, 1560, 2652, 264}, .tabIndex = 0},
-    {.name = L"ApopCheck", .kind = ControlKind::CheckBox, .rect = {480, 2040, 2172, 252},
-     .caption = L"APOP を使用する(&A)", .tabIndex = 3},
+    {.name = L"ApopCheck",
+     .kind = ControlKind::CheckBox,
+     .rect = {480, 2040, 2172, 252},
+     .caption = L"APOP を使用する(&A)",
+     .tabIndex = 3},
     {.name = L"OkCommand", .rect = {660, 2520, 972, 372}, .caption = L"設定", .tabIndex = 2},
     {.name = L"CancelCommand", .rect = {1860, 2520, 912, 372}, .caption = L"中止", .tabIndex = 1, .isCancel = true},
 };

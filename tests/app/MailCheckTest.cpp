@@ -152,7 +152,8 @@ TEST_F(MailCheck, AutoDisconnectRunsAfterEveryPathWhenTicked) {
         const char* name;
         int connect, login;
     };
-    for (Case c : {Case{"no connection", -1, 0}, Case{"empty", 7, 0}, Case{"new mail", 7, 2}, Case{"bad login", 7, -1}}) {
+    for (Case c :
+         {Case{"no connection", -1, 0}, Case{"empty", 7, 0}, Case{"new mail", 7, 2}, Case{"bad login", 7, -1}}) {
         SCOPED_TRACE(c.name);
         h.mail.connectResult = c.connect;
         h.mail.loginResult = c.login;

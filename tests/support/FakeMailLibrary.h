@@ -24,8 +24,13 @@ public:
         lastApop = apop;
         return Log("login " + std::to_string(handle)), loginResult;
     }
-    int NMailPop3GetMailStatus(int, int n, std::span<char> a, std::span<char> b, std::span<char> c,
-                               std::span<char> d, int) override {
+    int NMailPop3GetMailStatus(int,
+                               int n,
+                               std::span<char> a,
+                               std::span<char> b,
+                               std::span<char> c,
+                               std::span<char> d,
+                               int) override {
         bufferSizes = {a.size(), b.size(), c.size(), d.size()};
         return Log("status " + std::to_string(n)), 0;
     }
@@ -33,8 +38,15 @@ public:
         Log("size " + std::to_string(n));
         return n <= int(sizes.size()) ? sizes[size_t(n - 1)] : 100;
     }
-    int NMailPop3GetMail(int, int n, std::span<char>, std::span<char>, std::span<char>, std::span<char>,
-                         std::span<char> body, int, int) override {
+    int NMailPop3GetMail(int,
+                         int n,
+                         std::span<char>,
+                         std::span<char>,
+                         std::span<char>,
+                         std::span<char>,
+                         std::span<char> body,
+                         int,
+                         int) override {
         fetchSizes.push_back(body.size());
         return Log("fetch " + std::to_string(n)), 0;
     }

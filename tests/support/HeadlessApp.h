@@ -10,13 +10,13 @@
 #include "app/Form2.h"
 #include "mailcheck/MsgForm.h"
 #include "mascot/Form1.h"
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
-#include "settings/SetForm.h"
 #include "platform/Backends_headless.h"
 #include "platform/Gui_headless.h"
 #include "platform/Profile_headless.h"
 #include "platform/Region_headless.h"
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/SetForm.h"
 #include "tests/support/FakeMailLibrary.h"
 
 class HeadlessApp {

@@ -29,10 +29,8 @@ bool isCheckStyle(HWND window) {
         case BS_3STATE:
         case BS_AUTO3STATE:
         case BS_RADIOBUTTON:
-        case BS_AUTORADIOBUTTON:
-            return true;
-        default:
-            return false;
+        case BS_AUTORADIOBUTTON: return true;
+        default: return false;
     }
 }
 

@@ -83,12 +83,9 @@ INPUT keyInput(const KeyName& key, bool down) {
 
 DWORD buttonFlag(MouseButton button, bool down) {
     switch (button) {
-        case MouseButton::Right:
-            return down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
-        case MouseButton::Middle:
-            return down ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_MIDDLEUP;
-        default:
-            return down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+        case MouseButton::Right: return down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
+        case MouseButton::Middle: return down ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_MIDDLEUP;
+        default: return down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
     }
 }
 

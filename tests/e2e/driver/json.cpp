@@ -64,21 +64,11 @@ std::wstring parseLiteral(std::wstring_view line, size_t& pos) {
         if (++pos >= line.size())
             break;
         switch (line[pos]) {
-            case L'n':
-                out += L'\n';
-                break;
-            case L't':
-                out += L'\t';
-                break;
-            case L'r':
-                out += L'\r';
-                break;
-            case L'b':
-                out += L'\b';
-                break;
-            case L'f':
-                out += L'\f';
-                break;
+            case L'n': out += L'\n'; break;
+            case L't': out += L'\t'; break;
+            case L'r': out += L'\r'; break;
+            case L'b': out += L'\b'; break;
+            case L'f': out += L'\f'; break;
             case L'u': {
                 if (pos + 4 >= line.size())
                     throw Failure("short \\u escape in string literal");
@@ -89,9 +79,7 @@ std::wstring parseLiteral(std::wstring_view line, size_t& pos) {
                 pos += 4;
                 break;
             }
-            default:
-                out += line[pos];
-                break;
+            default: out += line[pos]; break;
         }
     }
     throw Failure("unterminated string literal");
@@ -142,21 +130,11 @@ std::string quote(std::string_view utf8) {
     for (char ch : utf8) {
         auto c = static_cast<unsigned char>(ch);
         switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
             default:
                 if (c < 0x20) {
                     static const char* digits = "0123456789abcdef";

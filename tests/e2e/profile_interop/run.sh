@@ -47,6 +47,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The Windows build makes the tool; compile it here only when that build is not at hand.
+if [ -z "${PROFILE_TOOL_EXE:-}" ] && [ -f "${PROFILE_TOOL_EXE_CANDIDATE:-}" ]; then
+    PROFILE_TOOL_EXE=$PROFILE_TOOL_EXE_CANDIDATE
+fi
 tool=${PROFILE_TOOL_EXE:-$work/profile_tool.exe}
 if [ -z "${PROFILE_TOOL_EXE:-}" ]; then
     "$cxx" -std=c++20 -O1 -static -municode -I"$root" -o "$tool" "$here/profile_tool.cpp" \
