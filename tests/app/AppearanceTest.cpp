@@ -19,10 +19,7 @@ protected:
     platform::HeadlessWindow& Main() { return *h.gui.Window(L"Form2"); }
     platform::HeadlessWindow* Mascot() { return h.gui.Window(L"Form1"); }
     void PressEvent() { Main().Click(Command1); }
-    void ClickSettings(int control) {
-        app->GetSetForm().Show();
-        h.gui.Window(L"SetForm")->Click(control);
-    }
+    void ClickSettings(int control) { h.PressSettingsButton(control); }
     // Advances to just after the n-th tick of the appearance timer started at time `start`.
     void AdvanceToTick(long long start, int n) { h.gui.Advance(int(start + 1000LL * n - h.gui.Now())); }
 

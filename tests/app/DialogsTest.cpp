@@ -8,17 +8,21 @@
 
 namespace {
 
-class AccountDialog : public ::testing::Test {
+// A dialog opened from its button in the settings window.
+template <int Button, const wchar_t* Name>
+class DialogTest : public ::testing::Test {
 protected:
     platform::HeadlessWindow& Open() {
-        if (!h.app)
-            h.Start();
-        h.app->GetSetForm().Show();
-        h.gui.Window(L"SetForm")->Click(setform_layout::Command1);
-        return *h.gui.Window(L"IdPassForm");
+        h.PressSettingsButton(Button);
+        return *h.gui.Window(Name);
     }
     HeadlessApp h;
 };
+
+constexpr wchar_t kIdPassForm[] = L"IdPassForm";
+constexpr wchar_t kOptionForm[] = L"OptionForm";
+using AccountDialog = DialogTest<setform_layout::Command1, kIdPassForm>;
+using ServerDialog = DialogTest<setform_layout::Command2, kOptionForm>;
 
 TEST_F(AccountDialog, LoadsStoredAccountWithSaveBoxUnticked) {
     h.WriteFile(h.AccountFile(), "[EXEINI]\r\nNAME=taro\r\nNAME2=pw\r\nNAME3=1\r\n");
@@ -80,31 +84,17 @@ TEST_F(AccountDialog, UnsavedAccountIsDroppedByTheNextCheck) {
     d.Click(idpass_layout::OkCommand);
 
     // Nothing stored: the check opens the dialog again instead of logging in.
-    h.app->GetSetForm().Show();
-    h.gui.Window(L"SetForm")->Click(setform_layout::Command6);
+    h.PressSettingsButton(setform_layout::Command6);
     EXPECT_EQ(std::count(h.mail.calls.begin(), h.mail.calls.end(), "login 7"), 0);
     EXPECT_TRUE(h.gui.Window(L"IdPassForm")->IsVisible());
 
     // With an earlier stored account, that one is used.
     h.WriteFile(h.AccountFile(), "[EXEINI]\r\nNAME=taro\r\nNAME2=stored\r\n");
     h.gui.Window(L"IdPassForm")->Click(idpass_layout::OkCommand);
-    h.app->GetSetForm().Show();
-    h.gui.Window(L"SetForm")->Click(setform_layout::Command6);
+    h.PressSettingsButton(setform_layout::Command6);
     EXPECT_EQ(h.mail.lastUser, "taro");
     EXPECT_EQ(h.mail.lastPassword, "stored");
 }
-
-class ServerDialog : public ::testing::Test {
-protected:
-    platform::HeadlessWindow& Open() {
-        if (!h.app)
-            h.Start();
-        h.app->GetSetForm().Show();
-        h.gui.Window(L"SetForm")->Click(setform_layout::Command2);
-        return *h.gui.Window(L"OptionForm");
-    }
-    HeadlessApp h;
-};
 
 TEST_F(ServerDialog, LoadsValuesInMemoryAndStaysOnTop) {
     h.WriteFile(h.ServerFile(), "SMTP= s \r\nPOP3=p\r\nMAIL=m\r\nAPOP=2\r\n");

@@ -26,8 +26,7 @@ protected:
         if (!h.app)
             h.Start();
         h.mail.calls.clear();
-        h.app->GetSetForm().Show();
-        h.gui.Window(L"SetForm")->Click(setform_layout::Command6);
+        h.PressSettingsButton(setform_layout::Command6);
         return h.mail.calls;
     }
     std::wstring NoticeText() { return h.gui.Window(L"MsgForm")->Text(msgform_layout::Text1); }
@@ -112,9 +111,7 @@ TEST_F(MailCheck, MissingPasswordOpensAccountDialogAndSkipsLogin) {
 }
 
 TEST_F(MailCheck, CheckOverwritesWhatIsTypedInTheOpenAccountDialog) {
-    h.Start();
-    h.app->GetSetForm().Show();
-    h.gui.Window(L"SetForm")->Click(setform_layout::Command1);
+    h.PressSettingsButton(setform_layout::Command1);
     auto* dialog = h.gui.Window(L"IdPassForm");
     dialog->Type(idpass_layout::IdText, L"other");
     dialog->Type(idpass_layout::PassText, L"typed");

@@ -38,10 +38,8 @@ TEST(SettingsWindow, UnusualFlagLeavesBoxUntickedAndIsRewrittenOnClose) {
 class HomePage : public ::testing::Test {
 protected:
     void Press(int answer) {
-        App& app = h.Start();
-        app.GetSetForm().Show();
         h.gui.QueueMessageBoxAnswer(answer);
-        h.gui.Window(L"SetForm")->Click(Command5);
+        h.PressSettingsButton(Command5);
         ASSERT_EQ(h.gui.MessageBoxes().size(), 1u);
         const auto& box = h.gui.MessageBoxes()[0];
         EXPECT_EQ(box.text, L"「Kinoha」作者のホームページです。ちょっと見てみますか？");
@@ -73,22 +71,18 @@ TEST_F(HomePage, YesUsesAutomationWhenAvailable) {
 
 TEST(DialUpButton, HangsUpEveryConnectionInOrderAndKeepsWindowOpen) {
     HeadlessApp h;
-    App& app = h.Start();
     h.dialUp.active = {0x1111, 0x2222};
-    app.GetSetForm().Show();
-    h.gui.Window(L"SetForm")->Click(Command7);
+    h.PressSettingsButton(Command7);
     EXPECT_EQ(h.dialUp.hungUp, (std::vector<platform::DialUpConnection>{0x1111, 0x2222}));
     EXPECT_TRUE(h.gui.Window(L"SetForm")->IsVisible());
 }
 
 TEST(DialUpButton, NoConnectionsOrFailedEnumerationHangsUpNothing) {
     HeadlessApp h;
-    App& app = h.Start();
-    app.GetSetForm().Show();
-    h.gui.Window(L"SetForm")->Click(Command7);
+    h.PressSettingsButton(Command7);
     h.dialUp.active = {0x1111};
     h.dialUp.enumResult = 603;  // ERROR_BUFFER_TOO_SMALL: more connections than the table holds
-    h.gui.Window(L"SetForm")->Click(Command7);
+    h.PressSettingsButton(Command7);
     EXPECT_EQ(h.dialUp.enumerations, 2);
     EXPECT_TRUE(h.dialUp.hungUp.empty());
 }

@@ -58,6 +58,14 @@ public:
         a.Start();
         return a;
     }
+    // Opens the settings window from the main window's "操作" (starting the program first if needed)
+    // and presses one of its buttons.
+    void PressSettingsButton(int control) {
+        if (!app)
+            Start();
+        app->GetSetForm().Show();
+        gui.Window(L"SetForm")->Click(control);
+    }
     App& Create() {
         app = std::make_unique<App>(platform);
         return *app;
