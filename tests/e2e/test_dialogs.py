@@ -164,8 +164,7 @@ class DialogsTest(harness.SorabuneTestCase):
         open_settings(app)
 
         app.click("SetForm", "Command2")  # POPサーバー
-        dialog = app.wait_for("OptionForm")
-        self.assertTrue(dialog["topmost"], "the server dialog makes itself topmost")
+        dialog = app.wait_topmost("OptionForm")  # the server dialog makes itself topmost
         self.assertEqual(app.focus()["control"], "MailText")
         for box in ("SmtpText", "Pop3Text", "MailText"):
             self.assertEqual(app.text("OptionForm", box), "", f"{box} without quillo.ini")

@@ -57,9 +57,7 @@ class MailCheckTest(harness.SorabuneTestCase):
         os.makedirs(self.evidence_dir, exist_ok=True)
         app.screenshot(os.path.join(self.evidence_dir, "notice-3-messages.png"))
 
-        notice = app.form("MsgForm")
-        self.assertTrue(notice["visible"])
-        self.assertTrue(notice["topmost"], "the notice window must be topmost")
+        notice = app.wait_topmost("MsgForm")
         self.assertEqual(notice["caption"], "新着お知らせ")
         app.wait_gone("SetForm")  # メールチェック closes the settings window after the check
         app.activate("Form2")

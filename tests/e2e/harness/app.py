@@ -182,6 +182,12 @@ class App:
             self.fail(f"timed out after {timeout:.0f} s waiting for {message}")
         return value
 
+    def wait_topmost(self, form, timeout=DEFAULT_TIMEOUT):
+        """Waits until the form is shown and topmost; returns its state. A window made topmost and shown in
+        one call may be seen from another process for a moment as shown but not yet topmost."""
+        return self.wait_until(lambda: (lambda f: f if f and f["visible"] and f["topmost"] else None)(self.form(form)),
+                               timeout, f"{form} to be shown and topmost")
+
     def wait_for(self, form, visible=True, timeout=DEFAULT_TIMEOUT):
         """Waits until the form is loaded and (visible=True) shown or (visible=False) hidden, or just loaded
         (visible=None); returns its state."""
