@@ -122,7 +122,7 @@ class DialogsTest(harness.SorabuneTestCase):
         self.assertEqual(app.text("IdPassForm", "IdText"), "old")
         self.assertEqual(app.control("IdPassForm", "PassText")["password_char"], "*")
         self.assertEqual(app.checked("IdPassForm", "Check1"), 0)
-        self.assertEqual(app.focus()["control"], "Check1", "the save box holds the focus when the dialog opens")
+        app.wait_focus("Check1")  # the save box holds the focus when the dialog opens
         replace_text(app, "IdPassForm", "IdText", "cancelled")
         tick(app, "IdPassForm", "Check1")
         app.click("IdPassForm", "CancelCommand")
@@ -165,7 +165,7 @@ class DialogsTest(harness.SorabuneTestCase):
 
         app.click("SetForm", "Command2")  # POPサーバー
         dialog = app.wait_topmost("OptionForm")  # the server dialog makes itself topmost
-        self.assertEqual(app.focus()["control"], "MailText")
+        app.wait_focus("MailText")
         for box in ("SmtpText", "Pop3Text", "MailText"):
             self.assertEqual(app.text("OptionForm", box), "", f"{box} without quillo.ini")
         self.assertEqual(app.checked("OptionForm", "ApopCheck"), 0)
@@ -207,7 +207,7 @@ class DialogsTest(harness.SorabuneTestCase):
         settings = open_settings(app)
         command7 = app.control("SetForm", "Command7")
         self.assertFalse(command7["in_client"], "切断 lies below the client area")
-        self.assertEqual(app.focus()["control"], "Check1")
+        app.wait_focus("Check1")
 
         visited = []
         while app.focus()["control"] != "Command7" and len(visited) < 12:

@@ -188,6 +188,10 @@ class App:
         return self.wait_until(lambda: (lambda f: f if f and f["visible"] and f["topmost"] else None)(self.form(form)),
                                timeout, f"{form} to be shown and topmost")
 
+    def wait_focus(self, control, timeout=DEFAULT_TIMEOUT):
+        """Waits until `control` holds the keyboard focus: a window takes it a moment after it shows."""
+        return self.wait_until(lambda: self.focus()["control"] == control, timeout, f"the focus on {control}")
+
     def wait_for(self, form, visible=True, timeout=DEFAULT_TIMEOUT):
         """Waits until the form is loaded and (visible=True) shown or (visible=False) hidden, or just loaded
         (visible=None); returns its state."""
