@@ -133,11 +133,12 @@ class AppearanceTest(harness.SorabuneTestCase):
         app = self.launch(ini=harness.profile("EXEINI", NUMBER=0), quillo=QUILLO)
         app.wait_for("Form2", visible=True, timeout=45)
 
-        def main_window_active():
+        def main_window_focused():
+            # Activation comes a moment before the window gives the focus to its first tab stop.
             focus = app.focus()
-            return focus if focus.get("form") == "Form2" else None
+            return focus if focus.get("form") == "Form2" and focus.get("control") else None
 
-        focus = app.wait_until(main_window_active, 10, "the main window to be the active window")
+        focus = app.wait_until(main_window_focused, 10, "the main window to be active with a focused control")
         self.assertEqual(focus["control"], "Command1", f"the hidden イベント button should hold the focus: {focus}")
         at_start = self.settled_main_picture(app)
         app.key("space")
