@@ -78,7 +78,8 @@ class AppearanceTest(harness.SorabuneTestCase):
         return mascot
 
     def test_check_box_is_saved_when_the_settings_window_is_closed(self):
-        app = self.launch(ini=harness.profile("EXEINI", NUMBER=0), quillo=QUILLO)
+        # Installed the usual way, under a folder with a blank ("Program Files").
+        app = self.launch(ini=harness.profile("EXEINI", NUMBER=0), quillo=QUILLO, blank_in_path=True)
         main = app.wait_for("Form2", visible=True, timeout=45)
         shots = os.path.join(artifacts_root(), "appearance")
         time.sleep(0.5)  # let the first paint finish before the picture is taken
