@@ -2,6 +2,7 @@
 // dialog manager's walk through the child windows is the form's tab order.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "platform/FormWindow_win.h"
@@ -165,10 +166,44 @@ void FormWindow::CreateControl(int index) {
     if (!slot.hwnd)
         return;
     SendMessageW(slot.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(ui_.font), FALSE);
+    if (c.kind == ControlKind::Label)
+        FitLabelFont(slot, c.caption);
     if (c.kind == ControlKind::TextBox && c.passwordChar)
         SendMessageW(slot.hwnd, EM_SETPASSWORDCHAR, c.passwordChar, 0);
     slot.nameAtom = GlobalAddAtomW(ControlName(c).c_str());
     SetPropW(slot.hwnd, kControlProperty, reinterpret_cast<HANDLE>(UINT_PTR(slot.nameAtom)));
+}
+
+// Labels keep the sizes of their layout. Where the system's font runs larger than the one the layout
+// was made with, the label's text is drawn smaller (down to a readable size) rather than losing its end.
+void FormWindow::FitLabelFont(ControlSlot& slot, std::wstring_view caption) {
+    constexpr LONG kSmallestReadable = 10;  // pixels
+    std::wstring shown(caption);
+    std::erase(shown, L'&');  // access-key marks are not drawn
+    ScopedGetDC screen(nullptr);
+    ScopedSelect select(screen.Get(), ui_.font);
+    SIZE extent{};
+    TEXTMETRICW metrics{};
+    LOGFONTW lf{};
+    if (!GetTextExtentPoint32W(screen.Get(), shown.c_str(), int(shown.size()), &extent) ||
+        !GetTextMetricsW(screen.Get(), &metrics) || !GetObjectW(ui_.font, sizeof lf, &lf) || lf.lfHeight == 0)
+        return;
+    if (extent.cx <= slot.rect.width && metrics.tmHeight <= slot.rect.height)
+        return;
+    LONG size = std::abs(lf.lfHeight);
+    LONG fitted = size;
+    if (extent.cx > slot.rect.width)
+        fitted = std::min(fitted, size * slot.rect.width / extent.cx);
+    if (metrics.tmHeight > slot.rect.height)
+        fitted = std::min(fitted, size * slot.rect.height / metrics.tmHeight);
+    fitted = std::max(fitted, kSmallestReadable);
+    if (fitted >= size)
+        return;
+    lf.lfHeight = lf.lfHeight < 0 ? -fitted : fitted;
+    lf.lfWidth = 0;
+    slot.fittedFont.Reset(CreateFontIndirectW(&lf));
+    if (slot.fittedFont)
+        SendMessageW(slot.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(slot.fittedFont.Get()), FALSE);
 }
 
 int FormWindow::IndexOf(HWND child) const {

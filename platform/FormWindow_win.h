@@ -68,6 +68,7 @@ private:
         PixelRect rect;  // client pixels; a line's other end is (width, height)
         PicturePtr picture;
         ScopedBrush backBrush;
+        ScopedFont fittedFont;  // a label's smaller font when the UI font is too wide for it
     };
     struct State {
         HWND hwnd = nullptr;
@@ -88,6 +89,7 @@ private:
     HWND CreateFrame();
     void CreateControls();
     void CreateControl(int index);
+    void FitLabelFont(ControlSlot& slot, std::wstring_view caption);
     PixelRect ToPixels(const TwipRect& rect) const;
 
     // Messages.
