@@ -4,7 +4,6 @@
 #include "app/Sound.h"
 #include "mascot/Form1.h"
 #include "resources/layouts/Form2Layout.h"
-#include "resources/layouts/SetFormLayout.h"
 #include "settings/SetForm.h"
 
 using namespace form2_layout;
@@ -22,11 +21,8 @@ void Form2::OnLoadStep() {
     app_.GetForm1().Show();
     app_.GetForm1().Hide();
 
-    int flag = app_.Files().ReadDisconnectFlag();
-    if (flag == 1)
-        app_.GetSetForm()[setform_layout::Check1].SetValue(1);
-    else if (flag == 0)
-        app_.GetSetForm()[setform_layout::Check1].SetValue(0);
+    // Ticking or clearing the settings window's box loads that window, hidden.
+    app_.GetSetForm().TakeDisconnectFlag(app_.Files().ReadDisconnectFlag());
 
     app_.Files().LoadServerSettings(app_.Settings());
 

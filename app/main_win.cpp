@@ -16,8 +16,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     platform::Win32Mci mci;
     platform::Win32DialUp dialUp;
     platform::Win32Browser browser;
-    platform::NMailLibrary mail;
-    platform::Platform platform{gui, regions, profile, mci, dialUp, browser, mail};
+    std::unique_ptr<platform::MailLibrary> mail = platform::CreateNMailLibrary();
+    platform::Platform platform{gui, regions, profile, mci, dialUp, browser, *mail};
 
     App app(platform);
     app.Start();

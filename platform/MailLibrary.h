@@ -1,7 +1,8 @@
-// The mail library as the mail check calls it. NMailLibrary forwards to our POP3 client
+// The mail library as the mail check calls it. CreateNMailLibrary forwards to our POP3 client
 // (platform/nmail); native tests substitute a recording fake.
 #pragma once
 
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -36,33 +37,7 @@ public:
     virtual int NMailGetMessage(int code, char* buffer, int* capacity) = 0;
 };
 
-// The real library.
-class NMailLibrary final : public MailLibrary {
-public:
-    int NMailInitializeWinSock() override;
-    int NMailSetOption(int option, int value) override;
-    int NMailEndWinSock() override;
-    int NMailPop3Connect(std::string_view server) override;
-    int NMailPop3Authenticate(int handle, std::string_view user, std::string_view password, int apop) override;
-    int NMailPop3GetMailStatus(int handle,
-                               int number,
-                               std::span<char> a,
-                               std::span<char> b,
-                               std::span<char> c,
-                               std::span<char> d,
-                               int flag) override;
-    int NMailPop3GetMailSize(int handle, int number) override;
-    int NMailPop3GetMail(int handle,
-                         int number,
-                         std::span<char> a,
-                         std::span<char> b,
-                         std::span<char> c,
-                         std::span<char> d,
-                         std::span<char> body,
-                         int flag1,
-                         int flag2) override;
-    int NMailPop3Close(int handle) override;
-    int NMailGetMessage(int code, char* buffer, int* capacity) override;
-};
+// The real library: our POP3 client.
+std::unique_ptr<MailLibrary> CreateNMailLibrary();
 
 }  // namespace platform

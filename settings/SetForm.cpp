@@ -20,11 +20,12 @@ constexpr int kYes = 6;             // IDYES
 SetForm::SetForm(App& app) : Form(app.Gui(), kForm), app_(app) {}
 
 void SetForm::OnLoadStep() {
-    int flag = app_.Files().ReadDisconnectFlag();
-    if (flag == 1)
-        (*this)[Check1].SetValue(1);
-    else if (flag == 0)
-        (*this)[Check1].SetValue(0);
+    TakeDisconnectFlag(app_.Files().ReadDisconnectFlag());
+}
+
+void SetForm::TakeDisconnectFlag(int flag) {
+    if (flag == 1 || flag == 0)
+        (*this)[Check1].SetValue(flag);
 }
 
 void SetForm::OnUnloadStep() {

@@ -14,6 +14,9 @@ public:
     void ShowGirl();
     // "切断": hang up every active dial-up connection.
     void Disconnect();
+    // The auto-disconnect flag as read from its file: 1 ticks the box, 0 clears it, anything else leaves
+    // the box (and, when the window is not loaded, the window) alone.
+    void TakeDisconnectFlag(int flag);
 
 private:
     void OnLoadStep() override;

@@ -77,8 +77,8 @@ void BM_OneTick(benchmark::State& state) {
     platform::HeadlessMci mci;
     platform::HeadlessDialUp dialUp;
     platform::HeadlessBrowser browser;
-    platform::NMailLibrary mail;
-    platform::Platform platform{gui, regions, profile, mci, dialUp, browser, mail};
+    std::unique_ptr<platform::MailLibrary> mail = platform::CreateNMailLibrary();
+    platform::Platform platform{gui, regions, profile, mci, dialUp, browser, *mail};
     App app(platform);
     Form1& form = app.GetForm1();
     form.Load();

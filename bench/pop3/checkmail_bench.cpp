@@ -39,8 +39,8 @@ int main(int argc, char** argv) {
     platform::HeadlessMci mci;
     platform::HeadlessDialUp dialUp;
     platform::HeadlessBrowser browser;
-    platform::NMailLibrary mail;
-    platform::Platform platform{gui, regions, profile, mci, dialUp, browser, mail};
+    std::unique_ptr<platform::MailLibrary> mail = platform::CreateNMailLibrary();
+    platform::Platform platform{gui, regions, profile, mci, dialUp, browser, *mail};
     App app(platform);
     app.Start();
     app.GetSetForm().Show();
