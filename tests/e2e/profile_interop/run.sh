@@ -68,6 +68,13 @@ sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932 | od -An -v -tx1 | tr -d ' \
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 acp=$(W acp)
+if [ -z "$acp" ]; then
+    # A wineserver of a prefix removed a moment ago can still hold the socket a new prefix maps to:
+    # give it a second to go away and start once more.
+    sleep 1
+    wineboot --init >/dev/null 2>&1
+    acp=$(W acp)
+fi
 if [ "$acp" != 932 ]; then
     echo "Wine's ANSI code page is '$acp', not 932: check the locale"
     exit 1
