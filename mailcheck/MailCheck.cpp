@@ -39,14 +39,31 @@ void LoadAccount(App& app) {
     app.Settings().UserPassword = password;
 }
 
-void FetchAll(platform::MailLibrary& mail, int handle, int count, WorkBuffers& buf) {
-    for (int n = 1; n <= count; ++n) {
-        mail.NMailPop3GetMailStatus(handle, n, buf.a, buf.b, buf.c, buf.d, 0);
-        int size = mail.NMailPop3GetMailSize(handle, n);
-        if (size < 0)
-            continue;  // the size query failed: nothing to fetch into
+// Status, size and fetch of one message; false once the connection is gone. `fetched` tells whether the
+// server handed the message out.
+bool FetchOne(platform::MailLibrary& mail, int handle, int n, WorkBuffers& buf, bool& fetched) {
+    int status = mail.NMailPop3GetMailStatus(handle, n, buf.a, buf.b, buf.c, buf.d, 0);
+    int size = mail.NMailPop3GetMailSize(handle, n);
+    int result = size;  // the size query failed: nothing to fetch into
+    if (size >= 0) {
         std::vector<char> body(size_t(std::min(size, kMaxFetchBuffer - 1)) + 1, ' ');
-        mail.NMailPop3GetMail(handle, n, buf.a, buf.b, buf.c, buf.d, body, 0, 0);
+        result = mail.NMailPop3GetMail(handle, n, buf.a, buf.b, buf.c, buf.d, body, 0, 0);
+    }
+    fetched = result == 0;
+    return status != platform::kMailConnectionGone && result != platform::kMailConnectionGone;
+}
+
+// Every message from 1 to `count`, whatever the count. The loop ends early once no fetch can succeed: the
+// connection is gone, or the server has refused kMaxRefusedInARow messages one after another.
+void FetchAll(platform::MailLibrary& mail, int handle, int count, WorkBuffers& buf) {
+    int refusedInARow = 0;
+    for (int n = 1; n <= count; ++n) {
+        bool fetched = false;
+        if (!FetchOne(mail, handle, n, buf, fetched))
+            return;
+        refusedInARow = fetched ? 0 : refusedInARow + 1;
+        if (refusedInARow == kMaxRefusedInARow || n == count)
+            return;  // n == count also keeps n from passing INT_MAX
     }
 }
 

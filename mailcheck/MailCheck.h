@@ -15,3 +15,5 @@ std::wstring TrimAtNul(std::wstring_view text);
 
 // Fetch buffers never exceed this, whatever size a server claims; the library discards the rest.
 inline constexpr int kMaxFetchBuffer = 16 * 1024 * 1024;
+// The check gives up on a mailbox whose server refuses this many messages one after another.
+inline constexpr int kMaxRefusedInARow = 64;

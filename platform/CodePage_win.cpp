@@ -1,25 +1,40 @@
-// ANSI conversion through the system's own code page.
+// ANSI conversion through the system's own code page. The conversion calls take int lengths, so a text
+// longer than any int converts piece by piece.
 #include "platform/CodePage.h"
 
 #include <windows.h>
 
+#include "platform/CodePagePieces.h"
+
 namespace platform {
 
 std::string ToAnsi(std::wstring_view text) {
-    if (text.empty())
-        return {};
-    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(size_t(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
+    std::string out;
+    while (!text.empty()) {
+        size_t piece = WidePieceLength(text);
+        int units = int(piece);
+        int n = WideCharToMultiByte(CP_ACP, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
+        size_t start = out.size();
+        out.resize(start + size_t(n > 0 ? n : 0));
+        if (n > 0)
+            WideCharToMultiByte(CP_ACP, 0, text.data(), units, out.data() + start, n, nullptr, nullptr);
+        text.remove_prefix(piece);
+    }
     return out;
 }
 
 std::wstring FromAnsi(std::string_view bytes) {
-    if (bytes.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
-    std::wstring out(size_t(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), out.data(), n);
+    std::wstring out;
+    while (!bytes.empty()) {
+        size_t piece = AnsiPieceLength(bytes);
+        int units = int(piece);
+        int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), units, nullptr, 0);
+        size_t start = out.size();
+        out.resize(start + size_t(n > 0 ? n : 0));
+        if (n > 0)
+            MultiByteToWideChar(CP_ACP, 0, bytes.data(), units, out.data() + start, n);
+        bytes.remove_prefix(piece);
+    }
     return out;
 }
 

@@ -95,7 +95,7 @@ bool IsOrdinaryFile(std::wstring_view path) {
     return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::optional<std::string> ReadWholeFile(std::wstring_view path) {
+std::optional<std::string> ReadWholeFile(std::wstring_view path, size_t maxBytes) {
     Fd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         return std::nullopt;
@@ -109,6 +109,8 @@ std::optional<std::string> ReadWholeFile(std::wstring_view path) {
             return std::nullopt;  // e.g. a folder
         if (n == 0)
             return bytes;
+        if (size_t(n) > maxBytes - bytes.size())
+            return std::nullopt;  // Stops before a huge file is held whole.
         bytes.append(buf, size_t(n));
     }
 }

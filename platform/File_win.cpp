@@ -61,7 +61,7 @@ bool IsOrdinaryFile(std::wstring_view path) {
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
-std::optional<std::string> ReadWholeFile(std::wstring_view path) {
+std::optional<std::string> ReadWholeFile(std::wstring_view path, size_t maxBytes) {
     FileHandle file(CreateFileW(std::wstring(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -75,6 +75,8 @@ std::optional<std::string> ReadWholeFile(std::wstring_view path) {
             return std::nullopt;
         if (n == 0)
             return bytes;
+        if (n > maxBytes - bytes.size())
+            return std::nullopt;  // Stops before a huge file is held whole.
         bytes.append(buf, n);
     }
 }

@@ -8,6 +8,9 @@
 
 namespace platform {
 
+// What the per-message calls (status, size, fetch) return once the connection is gone for good.
+inline constexpr int kMailConnectionGone = -2;
+
 class MailLibrary {
 public:
     virtual ~MailLibrary() = default;

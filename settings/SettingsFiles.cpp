@@ -18,6 +18,8 @@
 namespace {
 
 constexpr std::wstring_view kServerFile = L"quillo.ini";
+// Four short lines take a few hundred bytes; anything far larger is not a settings file.
+constexpr std::size_t kMaxServerFileBytes = 1024 * 1024;
 constexpr char kSection[] = "EXEINI";
 constexpr std::size_t kValueChars = 100;
 // The account value arrives through a 256-byte buffer that also holds the terminating zero.
@@ -130,10 +132,10 @@ SettingsFiles::SettingsFiles(platform::Profile& profile, std::wstring programFol
     : profile_(profile), programFolder_(std::move(programFolder)) {}
 
 void SettingsFiles::LoadServerSettings(SettingsValues& values) const {
-    // A "quillo.ini" that is there but cannot be read counts as missing.
+    // A "quillo.ini" that is there but cannot be read, or is over 1 MiB, counts as missing.
     if (!platform::IsOrdinaryFile(kServerFile))
         return;
-    std::optional<std::string> bytes = platform::ReadWholeFile(kServerFile);
+    std::optional<std::string> bytes = platform::ReadWholeFile(kServerFile, kMaxServerFileBytes);
     if (bytes)
         ParseServerSettings(platform::FromAnsi(*bytes), values);
 }

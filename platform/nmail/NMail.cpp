@@ -51,6 +51,12 @@ int Outcome(Pop3Session& session, int result) {
     return result;
 }
 
+// The result of a per-message call: kConnectionGone tells the caller that no later call can succeed.
+int MessageOutcome(Pop3Session& session, int result) {
+    Outcome(session, result);
+    return result < 0 && session.dead() ? kConnectionGone : result;
+}
+
 MailBuffers Buffers(std::span<char> a, std::span<char> b, std::span<char> c, std::span<char> d, std::span<char> body) {
     return MailBuffers{SpanWriter(a, gOptions.textCapacity), SpanWriter(b, gOptions.textCapacity),
                        SpanWriter(c, gOptions.textCapacity), SpanWriter(d, gOptions.textCapacity), SpanWriter(body)};
@@ -132,14 +138,14 @@ int NMailPop3GetMailStatus(int handle,
     Pop3Session* session = Find(handle);
     if (!session)
         return -1;
-    return Outcome(*session, session->FetchHeader(number, buffers) ? 0 : -1);
+    return MessageOutcome(*session, session->FetchHeader(number, buffers) ? 0 : -1);
 }
 
 int NMailPop3GetMailSize(int handle, int number) {
     Pop3Session* session = Find(handle);
     if (!session)
         return -1;
-    return Outcome(*session, session->MessageSize(number));
+    return MessageOutcome(*session, session->MessageSize(number));
 }
 
 int NMailPop3GetMail(int handle,
@@ -155,7 +161,7 @@ int NMailPop3GetMail(int handle,
     Pop3Session* session = Find(handle);
     if (!session)
         return -1;
-    return Outcome(*session, session->FetchMessage(number, buffers) ? 0 : -1);
+    return MessageOutcome(*session, session->FetchMessage(number, buffers) ? 0 : -1);
 }
 
 int NMailPop3Close(int handle) {

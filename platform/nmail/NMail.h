@@ -14,6 +14,12 @@
 // NMailPop3GetMailStatus and NMailPop3GetMail return 0 on success; NMailPop3Close returns 0, or -1 for a
 // handle that is not open; NMailGetMessage returns 0, or -1 when it has no buffer to write to. Its code
 // argument is not looked at: the text is always that of the last failure on any handle.
+// NMailPop3GetMailStatus, NMailPop3GetMailSize and NMailPop3GetMail return kConnectionGone (-2) instead of -1
+// when the connection is gone (dropped, timed out, out of step): every later call on that handle fails too.
+// A multi-line reply (TOP, RETR) is bounded as a whole: at most twice the size LIST gave for that message on
+// the connection plus 64 KiB, and never over 128 MiB (also the bound without a size from LIST); and it must
+// end within the response time plus one second for every 4 KiB received. Past either bound the connection
+// is closed.
 // The body buffer of NMailPop3GetMail receives the message body after the header's blank line, with
 // CRLF line ends and dot-stuffing removed.
 #pragma once
@@ -26,6 +32,7 @@ namespace nmail {
 inline constexpr int kOptionTextCapacity = 1;
 inline constexpr int kOptionConnectTimeoutMs = 1001;
 inline constexpr int kOptionResponseTimeoutMs = 1002;
+inline constexpr int kConnectionGone = -2;
 
 int NMailInitializeWinSock();  // WSAStartup on Windows; no-op success elsewhere
 int NMailEndWinSock();         // WSACleanup; closes any open connections

@@ -180,9 +180,11 @@ int Pop3Session::MessageSize(int number) {
         return -1;
     std::string_view rest = std::string_view(reply).substr(3);
     std::optional<int> listed = IsOk(reply) ? LeadingNumber(rest) : std::nullopt;
-    std::optional<int> size = listed ? LeadingNumber(rest) : std::nullopt;
+    std::optional<int> size = listed == number ? LeadingNumber(rest) : std::nullopt;
     if (!size)
         return Refuse(text::ForMessage(number, text::kSizeFailed, reply));
+    listedNumber_ = number;
+    listedSize_ = *size;
     return *size;
 }
 
@@ -203,28 +205,42 @@ bool Pop3Session::Fetch(int number, std::string_view command, std::wstring_view 
     if (!IsOk(reply))
         return Fail(text::ForMessage(number, what, reply));
     MailWriter writer(out);
-    return ReadMultiline(writer);
+    return ReadMultiline(&writer, ReplyByteLimit(number));
 }
 
-bool Pop3Session::ReadMultiline(MailWriter& writer) {
+uint64_t Pop3Session::ReplyByteLimit(int number) const {
+    if (number != listedNumber_)
+        return kMaxReplyBytes;
+    return std::min(uint64_t(listedSize_) * 2 + kReplyMargin, kMaxReplyBytes);
+}
+
+bool Pop3Session::ReadMultiline(MailWriter* writer, uint64_t byteLimit) {
+    const Deadline start = Clock::now();
+    uint64_t received = 0;
     bool lineStart = true;
     for (;;) {
-        // Each pause in the data gets the full response time, so a long message is not cut short.
+        // Each pause gets the full response time; the whole reply must keep up the minimum rate after that.
+        Deadline whole = start + responseTimeout_ + std::chrono::milliseconds(received * 1000 / kMinReplyRate);
+        Deadline deadline = std::min(Clock::now() + responseTimeout_, whole);
         std::string_view piece;
         bool lineEnd = false;
-        LineResult r = reader_.NextPiece(Clock::now() + responseTimeout_, piece, lineEnd);
+        LineResult r = reader_.NextPiece(deadline, piece, lineEnd);
         if (r == LineResult::Closed)
             return Kill(text::Ansi(text::kDisconnected));
         if (r == LineResult::TimedOut)
-            return Kill(text::Ansi(text::kTimedOut));
+            return Kill(text::Ansi(deadline == whole ? text::kReplyTooSlow : text::kTimedOut));
         if (r != LineResult::Ok)
             return Kill(text::Ansi(text::kNetworkError));
+        received += piece.size() + (lineEnd ? 2 : 0);
+        if (received > byteLimit)
+            return Kill(text::Ansi(text::kReplyTooLong));
         if (lineStart && !piece.empty() && piece.front() == '.') {
             if (lineEnd && piece.size() == 1)
                 return true;
             piece.remove_prefix(1);
         }
-        writer.Piece(piece, lineStart, lineEnd);
+        if (writer != nullptr)
+            writer->Piece(piece, lineStart, lineEnd);
         lineStart = lineEnd;
     }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +19,14 @@ class Pop3Session {
 public:
     // Status lines longer than this (line end excluded) are refused.
     static constexpr size_t kMaxStatusLine = 8192;
+    // A multi-line reply (TOP, RETR) may hold twice the size LIST gave for that message on this connection
+    // plus kReplyMargin (room for bare line ends counted as one octet, and for dot-stuffing), and never more
+    // than kMaxReplyBytes, which is also the bound when LIST has not given the size.
+    static constexpr uint64_t kReplyMargin = 64 * 1024;
+    static constexpr uint64_t kMaxReplyBytes = 128 * 1024 * 1024;
+    // Besides the response time for every pause, a multi-line reply as a whole must arrive within the response
+    // time plus one second for every kMinReplyRate octets received (a dial-up line keeps well above that).
+    static constexpr uint64_t kMinReplyRate = 4096;
 
     Pop3Session(std::unique_ptr<Stream> stream, std::chrono::milliseconds responseTimeout);
 
@@ -38,6 +47,8 @@ public:
 
     // The last failure's text in the ANSI code page.
     const std::string& error() const { return error_; }
+    // True once the connection is gone: every later call fails at once without sending anything.
+    bool dead() const { return state_ == State::Dead; }
 
 private:
     enum class State { Greeting, Authorization, Transaction, Dead };
@@ -49,7 +60,9 @@ private:
     bool SendLine(std::string_view line);
     bool ReadStatus(std::string& reply);
     bool Command(std::string_view line, std::string& reply);
-    bool ReadMultiline(MailWriter& writer);
+    // Reads a multi-line reply to its end; a null writer drops it.
+    bool ReadMultiline(MailWriter* writer, uint64_t byteLimit);
+    uint64_t ReplyByteLimit(int number) const;
     bool Fetch(int number, std::string_view command, std::wstring_view what, MailBuffers& out);
     bool CheckNumber(int number);
 
@@ -59,6 +72,8 @@ private:
     State state_ = State::Greeting;
     std::string greeting_;
     std::string error_;
+    int listedNumber_ = 0;  // The message whose size LIST gave last, and that size.
+    int listedSize_ = 0;
 };
 
 // The APOP timestamp of a greeting, "<...@...>" of printable characters without blanks, or empty.

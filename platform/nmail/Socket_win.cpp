@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/nmail/HelperThread.h"
+
 namespace nmail {
 namespace {
 
@@ -32,18 +34,30 @@ timeval TimeLeft(Deadline deadline) {
     return timeval{long(left / 1000000), long(left % 1000000)};
 }
 
-enum class Wait { Read, Write };
+enum class Wait { Read, Write, Connect };
+enum class Ready { Yes, TimedOut, Failed };
 
-// Waits until the socket is readable or writable (or a connect failed); false when the deadline passed.
-bool WaitFor(SOCKET s, Wait what, Deadline deadline) {
+// Waits until the socket is readable or writable. Only a connect attempt watches the error set, where a
+// refused connection shows; while reading, urgent data would keep the socket in that set for good.
+Ready WaitFor(SOCKET s, Wait what, Deadline deadline) {
+    if (Clock::now() >= deadline)
+        return Ready::TimedOut;
     fd_set set, failed;
     FD_ZERO(&set);
     FD_ZERO(&failed);
     FD_SET(s, &set);
     FD_SET(s, &failed);
     timeval left = TimeLeft(deadline);
-    int r = what == Wait::Read ? select(0, &set, nullptr, &failed, &left) : select(0, nullptr, &set, &failed, &left);
-    return r != 0;
+    int r = what == Wait::Read    ? select(0, &set, nullptr, nullptr, &left)
+            : what == Wait::Write ? select(0, nullptr, &set, nullptr, &left)
+                                  : select(0, nullptr, &set, &failed, &left);
+    if (r == SOCKET_ERROR)
+        return Ready::Failed;
+    return r == 0 ? Ready::TimedOut : Ready::Yes;
+}
+
+IoResult FromReady(Ready r) {
+    return r == Ready::TimedOut ? IoResult::TimedOut : IoResult::Failed;
 }
 
 class SocketStream : public Stream {
@@ -62,8 +76,9 @@ public:
                 return IoResult::Closed;
             if (WSAGetLastError() != WSAEWOULDBLOCK)
                 return IoResult::Failed;
-            if (!WaitFor(s_.get(), Wait::Read, deadline))
-                return IoResult::TimedOut;
+            Ready ready = WaitFor(s_.get(), Wait::Read, deadline);
+            if (ready != Ready::Yes)
+                return FromReady(ready);
         }
     }
 
@@ -77,8 +92,9 @@ public:
             }
             if (WSAGetLastError() != WSAEWOULDBLOCK)
                 return IoResult::Failed;
-            if (!WaitFor(s_.get(), Wait::Write, deadline))
-                return IoResult::TimedOut;
+            Ready ready = WaitFor(s_.get(), Wait::Write, deadline);
+            if (ready != Ready::Yes)
+                return FromReady(ready);
         }
         return IoResult::Ok;
     }
@@ -86,6 +102,8 @@ public:
 private:
     SocketHandle s_;
 };
+
+using AddressList = std::unique_ptr<addrinfo, decltype(&freeaddrinfo)>;
 
 SOCKET ConnectOne(const addrinfo& ai, Deadline deadline, ConnectFailure& failure) {
     SocketHandle s(socket(ai.ai_family, ai.ai_socktype, ai.ai_protocol));
@@ -95,14 +113,18 @@ SOCKET ConnectOne(const addrinfo& ai, Deadline deadline, ConnectFailure& failure
     u_long nonBlocking = 1;
     if (ioctlsocket(s.get(), FIONBIO, &nonBlocking) != 0)
         return INVALID_SOCKET;
+    // Commands sent ahead go out at once instead of waiting for the acknowledgement of earlier ones.
+    BOOL noDelay = TRUE;
+    setsockopt(s.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
     if (connect(s.get(), ai.ai_addr, int(ai.ai_addrlen)) == 0) {
         failure = ConnectFailure::None;
         return s.release();
     }
     if (WSAGetLastError() != WSAEWOULDBLOCK)
         return INVALID_SOCKET;
-    if (!WaitFor(s.get(), Wait::Write, deadline)) {
-        failure = ConnectFailure::TimedOut;
+    Ready ready = WaitFor(s.get(), Wait::Connect, deadline);
+    if (ready != Ready::Yes) {
+        failure = ready == Ready::TimedOut ? ConnectFailure::TimedOut : ConnectFailure::Refused;
         return INVALID_SOCKET;
     }
     int error = 0;
@@ -130,14 +152,24 @@ std::unique_ptr<Stream> ConnectTcp(const std::string& host,
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* list = nullptr;
-    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &list) != 0 || list == nullptr) {
+    // The lookup runs on a helper thread within the connect time. GetAddrInfoExW's own time-out works only
+    // in its asynchronous form, and not every Winsock honours it or its cancel; a thread works everywhere.
+    auto owner = CallBefore<AddressList>(deadline, [host, port, hints] {
+        addrinfo* list = nullptr;
+        if (getaddrinfo(host.c_str(), port.c_str(), &hints, &list) != 0)
+            list = nullptr;
+        return AddressList(list, freeaddrinfo);
+    });
+    if (!owner) {
+        failure = ConnectFailure::TimedOut;
+        return nullptr;
+    }
+    if (!*owner) {
         failure = ConnectFailure::Resolve;
         return nullptr;
     }
-    std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owner(list, freeaddrinfo);
     failure = ConnectFailure::Refused;
-    for (const addrinfo* ai = list; ai != nullptr; ai = ai->ai_next) {
+    for (const addrinfo* ai = owner->get(); ai != nullptr; ai = ai->ai_next) {
         SOCKET s = ConnectOne(*ai, deadline, failure);
         if (s != INVALID_SOCKET)
             return std::make_unique<SocketStream>(s);

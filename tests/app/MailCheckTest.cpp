@@ -1,6 +1,8 @@
 // The mail check against a recording mail library: every path of the check, in call order.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "mailcheck/MailCheck.h"
 #include "resources/layouts/Form2Layout.h"
 #include "resources/layouts/IdPassFormLayout.h"
@@ -86,6 +88,29 @@ TEST_F(MailCheck, AbsurdSizeDoesNotAllocateWithoutBound) {
     h.mail.sizes = {2147483647};
     Check();
     EXPECT_EQ(h.mail.fetchSizes, std::vector<size_t>{size_t(kMaxFetchBuffer)});
+}
+
+TEST_F(MailCheck, HugeCountEndsOnceNoFetchCanSucceedAndStillReportsTheClaim) {
+    h.mail.loginResult = INT_MAX;
+    h.mail.fetchResult = -1;
+    EXPECT_EQ(Check().back(), "close 7");
+    EXPECT_EQ(h.mail.fetchSizes.size(), size_t(kMaxRefusedInARow));
+    EXPECT_EQ(NoticeCount(), L"2147483647");
+
+    h.mail.fetchResult = 0;
+    h.mail.goneFrom = 3;
+    EXPECT_EQ(Check(), (Calls{"connect", "login 7", "status 1", "size 1", "fetch 1", "status 2", "size 2", "fetch 2",
+                              "status 3", "size 3", "close 7"}));
+    EXPECT_EQ(NoticeCount(), L"2147483647");
+    EXPECT_EQ(NoticeText(), L"新着メールが有ります。");
+}
+
+TEST_F(MailCheck, OneFetchedMessageRestartsTheRunOfRefusals) {
+    h.mail.loginResult = 100;
+    h.mail.sizes = std::vector<int>(size_t(kMaxRefusedInARow) - 1, -1);
+    h.mail.sizes.push_back(5);
+    Check();
+    EXPECT_EQ(h.mail.fetchSizes.size(), 100u - (kMaxRefusedInARow - 1));
 }
 
 TEST_F(MailCheck, FailedLoginShowsLibraryTextThenNegativeCount) {

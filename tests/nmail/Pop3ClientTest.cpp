@@ -4,9 +4,11 @@
 
 #include <array>
 #include <chrono>
+#include <thread>
 
 #include "FakePop3Server.h"
 #include "NMailTestSupport.h"
+#include "platform/nmail/HelperThread.h"
 
 namespace nmail {
 namespace {
@@ -42,9 +44,9 @@ protected:
         NMailSetOption(kOptionResponseTimeoutMs, 30000);
         size_t before = server.Received().size();
         auto start = std::chrono::steady_clock::now();
-        EXPECT_LT(NMailPop3GetMailSize(h, 1), 0);
+        EXPECT_EQ(NMailPop3GetMailSize(h, 1), kConnectionGone);
         Buffers buf;
-        EXPECT_LT(testing::Fetch(h, 1, buf), 0);
+        EXPECT_EQ(testing::Fetch(h, 1, buf), kConnectionGone);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
         EXPECT_TRUE(Contains(LastMessage(), L"接続がすでに切れている"));
         EXPECT_EQ(NMailPop3Close(h), 0);
@@ -318,16 +320,17 @@ TEST_F(NMail, ServerRefusalOfListTopRetrKeepsConnectionUsable) {
     server.On("RETR", "-ERR no such message\r\n");
     int h = LoggedIn(server);
     Buffers buf;
-    EXPECT_LT(NMailPop3GetMailSize(h, 9), 0);
+    EXPECT_EQ(NMailPop3GetMailSize(h, 9), -1);
     EXPECT_TRUE(Contains(LastMessage(), L"メール 9 番のサイズを取得できませんでした。サーバーの応答: -ERR no such"));
-    EXPECT_LT(testing::Status(h, 9, buf), 0);
+    EXPECT_EQ(testing::Status(h, 9, buf), -1);
     EXPECT_TRUE(Contains(LastMessage(), L"-ERR no TOP here"));
-    EXPECT_LT(testing::Fetch(h, 9, buf), 0);
+    EXPECT_EQ(testing::Fetch(h, 9, buf), -1);
     EXPECT_TRUE(Contains(LastMessage(), L"メール 9 番を受信できませんでした"));
     EXPECT_LT(NMailPop3GetMailSize(h, 0), 0);
     EXPECT_LT(NMailPop3GetMailSize(h, -3), 0);
 
     server.On("LIST", "+OK 2 300\r\n");
+    EXPECT_EQ(NMailPop3GetMailSize(h, 1), -1);  // the size of another message
     EXPECT_EQ(NMailPop3GetMailSize(h, 2), 300);
 }
 
@@ -373,12 +376,40 @@ TEST_F(NMail, DisconnectMidResponseLeavesTheConnectionDead) {
 }
 
 TEST_F(NMail, GarbageStatusLineIsADesync) {
+    // A status is the word alone, then a blank or the line's end.
+    for (const char* garbage : {"* 1 EXISTS", "+OKAY 1 5", "-ERRx"}) {
+        FakePop3Server server;
+        server.On("LIST", std::string(garbage) + "\r\n");
+        int h = LoggedIn(server);
+        EXPECT_EQ(NMailPop3GetMailSize(h, 1), kConnectionGone);
+        EXPECT_TRUE(Contains(LastMessage(), L"サーバーの応答: " + platform::FromAnsi(garbage)));
+        ExpectDeadAtOnce(server, h);
+    }
+}
+
+TEST_F(NMail, MultilineReplyIsBoundedInBytesAndTime) {
     FakePop3Server server;
-    server.On("LIST", "* 1 EXISTS\r\n");
+    server.On("LIST", "+OK 1 100\r\n");
+    server.On("RETR", Reply({"+OK\r\n" + std::string(300 * 1024, 'x') + "\r\n"}, Then::GoSilent));
     int h = LoggedIn(server);
-    EXPECT_LT(NMailPop3GetMailSize(h, 1), 0);
-    EXPECT_TRUE(Contains(LastMessage(), L"サーバーの応答: * 1 EXISTS"));
-    ExpectDeadAtOnce(server, h);
+    ASSERT_EQ(NMailPop3GetMailSize(h, 1), 100);
+    Buffers buf;
+    EXPECT_EQ(testing::Fetch(h, 1, buf), kConnectionGone);  // at once: 64 KiB past the size, not a time-out
+    EXPECT_TRUE(Contains(LastMessage(), L"長すぎます"));
+    NMailPop3Close(h);
+
+    // One line every 100 ms: no pause reaches the limit, the reply as a whole does.
+    FakePop3Server trickling;
+    std::vector<std::string> lines(40, "line\r\n");
+    lines.front() = "+OK\r\n";
+    trickling.On("RETR", Reply(lines, Then::Continue, std::chrono::milliseconds(100)));
+    h = LoggedIn(trickling);
+    NMailSetOption(kOptionResponseTimeoutMs, 300);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(testing::Fetch(h, 1, buf), kConnectionGone);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_TRUE(Contains(LastMessage(), L"時間内に終わりませんでした")) << platform::ToAnsi(LastMessage());
+    NMailPop3Close(h);
 }
 
 // --- Failure texts ---
@@ -404,6 +435,17 @@ TEST_F(NMail, GetMessageRespectsCapacityAndSanitisesReplies) {
     EXPECT_EQ(raw[0], 'G');
     EXPECT_EQ(NMailGetMessage(0, nullptr, &capacity), -1);
     EXPECT_EQ(NMailGetMessage(0, raw.data(), nullptr), -1);
+}
+
+TEST(HelperThread, CallBeforeStopsWaitingAtTheDeadline) {
+    auto start = std::chrono::steady_clock::now();
+    auto slow = CallBefore<int>(start + std::chrono::milliseconds(100), [] {
+        std::this_thread::sleep_for(std::chrono::seconds(2));  // a resolver that does not answer
+        return 1;
+    });
+    EXPECT_FALSE(slow);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(CallBefore<int>(start + std::chrono::seconds(5), [] { return 7; }), 7);
 }
 
 }  // namespace

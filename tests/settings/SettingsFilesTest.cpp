@@ -4,10 +4,12 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <climits>
 #include <filesystem>
 #include <string>
 
 #include "platform/CodePage.h"
+#include "platform/CodePagePieces.h"
 #include "platform/Profile_headless.h"
 #include "settings/SettingsFiles.h"
 #include "tests/settings/TempFolder.h"
@@ -74,6 +76,16 @@ TEST_F(SettingsFilesTest, ServerSettingsComeOnlyFromAReadableFileInTheWorkingDir
     fs::current_path(Program());
     files_.LoadServerSettings(values);
     EXPECT_EQ(values.Pop3Server, L"beside the program");
+
+    // Past 1 MiB the file is not read at all; up to it, it is.
+    std::string padded = "POP3=big\r\n" + std::string(1024 * 1024 - 10, ' ');
+    TempFolder::Put(Program() / "quillo.ini", padded);
+    files_.LoadServerSettings(values);
+    EXPECT_EQ(values.Pop3Server, L"big");
+    TempFolder::Put(Program() / "quillo.ini", padded + " ");
+    values.Pop3Server = L"kept";
+    files_.LoadServerSettings(values);
+    EXPECT_EQ(values.Pop3Server, L"kept");
 }
 
 TEST_F(SettingsFilesTest, FailedSaveLeavesTheEarlierFileWhole) {
@@ -139,6 +151,17 @@ TEST_F(SettingsFilesTest, WithoutTheMailDataFolderReadsAreEmptyAndWritesAreLost)
     EXPECT_FALSE(fs::exists(MailData()));
     EXPECT_EQ(files_.ReadDisconnectFlag(), 0);
     EXPECT_EQ(files_.ReadAccountValue("NAME"), L"");
+}
+
+// Texts past 2 GiB convert in pieces; a cut never splits a character (shown with small limits).
+TEST(CodePagePieces, CutsBetweenCharacters) {
+    EXPECT_EQ(platform::WidePieceLength(L"abc", 4), 3u);
+    EXPECT_EQ(platform::WidePieceLength(L"ab\xD83D\xDE00", 3), 2u);
+    EXPECT_EQ(platform::WidePieceLength(L"abc\xD83D\xDE00", 3), 3u);
+    EXPECT_EQ(platform::AnsiPieceLength("\x82\xa0\x82\xa0", 3), 3u);  // no single-byte character: cut at the limit
+    EXPECT_EQ(platform::AnsiPieceLength("a\n\x82\xa0\x82\xa0", 5), 2u);
+    EXPECT_EQ(platform::AnsiPieceLength("ab", 5), 2u);
+    EXPECT_LT(platform::kMaxConversionPiece * 2, size_t(INT_MAX));
 }
 
 }  // namespace

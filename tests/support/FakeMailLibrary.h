@@ -32,10 +32,12 @@ public:
                                std::span<char> d,
                                int) override {
         bufferSizes = {a.size(), b.size(), c.size(), d.size()};
-        return Log("status " + std::to_string(n)), 0;
+        return Log("status " + std::to_string(n)), Gone(n) ? platform::kMailConnectionGone : 0;
     }
     int NMailPop3GetMailSize(int, int n) override {
         Log("size " + std::to_string(n));
+        if (Gone(n))
+            return platform::kMailConnectionGone;
         return n <= int(sizes.size()) ? sizes[size_t(n - 1)] : 100;
     }
     int NMailPop3GetMail(int,
@@ -48,7 +50,7 @@ public:
                          int,
                          int) override {
         fetchSizes.push_back(body.size());
-        return Log("fetch " + std::to_string(n)), 0;
+        return Log("fetch " + std::to_string(n)), Gone(n) ? platform::kMailConnectionGone : fetchResult;
     }
     int NMailPop3Close(int handle) override { return Log("close " + std::to_string(handle)), 0; }
     int NMailGetMessage(int code, char* buffer, int* capacity) override {
@@ -60,6 +62,8 @@ public:
     int connectResult = 7;
     int loginResult = 0;
     std::vector<int> sizes;
+    int fetchResult = 0;  // -1: the server refuses every message
+    int goneFrom = 0;     // From this message on the connection is gone (0: never).
     std::string errorText = std::string("-ERR bad password\0garbage", 26);
     std::vector<std::string> calls;
     std::vector<size_t> fetchSizes;
@@ -68,5 +72,6 @@ public:
     int lastApop = 0;
 
 private:
+    bool Gone(int n) const { return goneFrom > 0 && n >= goneFrom; }
     void Log(std::string call) { calls.push_back(std::move(call)); }
 };
