@@ -114,7 +114,7 @@ int NMailPop3Connect(std::string_view server) {
     if (!stream)
         return Failure(text::Ansi(ConnectFailureText(failure)));
     auto session = std::make_unique<Pop3Session>(std::move(stream), gOptions.responseTimeout);
-    if (!session->Start())
+    if (!session->Start() || !session->ReadCapabilities())
         return Failure(session->error());
     gSessions[slot] = std::move(session);
     return int(slot);

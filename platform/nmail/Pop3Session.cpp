@@ -3,6 +3,7 @@
 #include "platform/nmail/Pop3Session.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <optional>
 
@@ -40,6 +41,23 @@ std::optional<int> LeadingNumber(std::string_view& s) {
         return std::nullopt;
     s.remove_prefix(digits);
     return int(value);
+}
+
+std::wstring_view LineFailureText(LineResult r) {
+    switch (r) {
+        case LineResult::Closed: return text::kDisconnected;
+        case LineResult::TimedOut: return text::kTimedOut;
+        case LineResult::TooLong: return text::kLineTooLong;
+        case LineResult::Ok:
+        case LineResult::Failed: break;
+    }
+    return text::kNetworkError;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 }  // namespace
@@ -120,6 +138,33 @@ bool Pop3Session::Start() {
         return Kill(text::WithReply(text::kGreetingRefused, greeting_));
     state_ = State::Authorization;
     return true;
+}
+
+bool Pop3Session::ReadCapabilities() {
+    // A server could list without end; a handful of lines is all any server has to say.
+    constexpr size_t kMaxCapabilities = 64;
+    std::string reply;
+    if (!Command("CAPA", reply))
+        return false;
+    capabilities_.clear();
+    if (!IsOk(reply))
+        return true;
+    for (;;) {
+        std::string line;
+        LineResult r = reader_.ReadLine(Clock::now() + responseTimeout_, kMaxStatusLine, line);
+        if (r != LineResult::Ok)
+            return Kill(text::Ansi(LineFailureText(r)));
+        if (line == ".")
+            return true;
+        if (capabilities_.size() < kMaxCapabilities)
+            capabilities_.push_back(std::move(line));
+    }
+}
+
+bool Pop3Session::HasCapability(std::string_view name) const {
+    return std::any_of(capabilities_.begin(), capabilities_.end(), [name](std::string_view line) {
+        return EqualNoCase(line.substr(0, line.find(' ')), name);
+    });
 }
 
 int Pop3Session::Login(std::string_view user, std::string_view password, bool apop) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/nmail/LineReader.h"
 #include "platform/nmail/MailText.h"
@@ -34,6 +35,11 @@ public:
 
     // Reads the server's greeting; false when it is not "+OK".
     bool Start();
+    // CAPA, asked once after the greeting. A server that answers -ERR simply lists nothing; false only
+    // when the connection failed.
+    bool ReadCapabilities();
+    // Whether CAPA listed `name` as the first word of a line (case-insensitive).
+    bool HasCapability(std::string_view name) const;
     // USER and PASS, or APOP with the greeting's timestamp; then STAT. The message count, or -1.
     int Login(std::string_view user, std::string_view password, bool apop);
     // Octets of message `number` from LIST, or -1.
@@ -71,6 +77,7 @@ private:
     std::chrono::milliseconds responseTimeout_;
     State state_ = State::Greeting;
     std::string greeting_;
+    std::vector<std::string> capabilities_;
     std::string error_;
     int listedNumber_ = 0;  // The message whose size LIST gave last, and that size.
     int listedSize_ = 0;

@@ -120,7 +120,17 @@ TEST_F(NMail, PlainLoginSendsUserPassThenStat) {
     int h = NMailPop3Connect(server.address());
     EXPECT_EQ(NMailPop3Authenticate(h, "alice", "secret", 0), 7);
     NMailPop3Close(h);
-    EXPECT_EQ(server.Received(), (std::vector<std::string>{"USER alice", "PASS secret", "STAT", "QUIT"}));
+    EXPECT_EQ(server.Received(), (std::vector<std::string>{"CAPA", "USER alice", "PASS secret", "STAT", "QUIT"}));
+}
+
+TEST_F(NMail, CapabilitiesAreAskedOnceBeforeLogin) {
+    FakePop3Server server;
+    server.On("CAPA", Reply({"+OK list follows\r\n", "TOP\r\nUIDL\r\n", "SASL PLAIN\r\n.\r\n"}));
+    server.On("STAT", "+OK 1 10\r\n");
+    int h = NMailPop3Connect(server.address());
+    EXPECT_EQ(NMailPop3Authenticate(h, "alice", "secret", 0), 1);
+    NMailPop3Close(h);
+    EXPECT_EQ(server.Received(), (std::vector<std::string>{"CAPA", "USER alice", "PASS secret", "STAT", "QUIT"}));
 }
 
 TEST_F(NMail, ApopLoginSendsDigestOfGreetingTimestamp) {
@@ -130,7 +140,7 @@ TEST_F(NMail, ApopLoginSendsDigestOfGreetingTimestamp) {
     EXPECT_EQ(NMailPop3Authenticate(h, "mrose", "tanstaaf", -1), 1);
     NMailPop3Close(h);
     EXPECT_EQ(server.Received(),
-              (std::vector<std::string>{"APOP mrose c4c9334bac560ecc979e58001b3e22fb", "STAT", "QUIT"}));
+              (std::vector<std::string>{"CAPA", "APOP mrose c4c9334bac560ecc979e58001b3e22fb", "STAT", "QUIT"}));
 }
 
 TEST_F(NMail, ApopWithoutValidTimestampNeverFallsBackToPlainLogin) {
@@ -142,7 +152,7 @@ TEST_F(NMail, ApopWithoutValidTimestampNeverFallsBackToPlainLogin) {
         EXPECT_LT(NMailPop3Authenticate(h, "alice", "secret", 1), 0) << greeting;
         EXPECT_TRUE(Contains(LastMessage(), L"APOP に対応していない")) << greeting;
         NMailPop3Close(h);
-        EXPECT_EQ(server.Received(), std::vector<std::string>{"QUIT"}) << greeting;
+        EXPECT_EQ(server.Received(), (std::vector<std::string>{"CAPA", "QUIT"})) << greeting;
     }
 }
 
@@ -182,7 +192,7 @@ TEST_F(NMail, LineBreaksOrNulInCredentialsAreNeverSent) {
             EXPECT_LT(NMailPop3Authenticate(h, user, pass, apop), 0);
             EXPECT_TRUE(Contains(LastMessage(), L"使えない文字"));
             NMailPop3Close(h);
-            EXPECT_EQ(server.Received(), std::vector<std::string>{"QUIT"});
+            EXPECT_EQ(server.Received(), (std::vector<std::string>{"CAPA", "QUIT"}));
         }
     }
 }
@@ -206,9 +216,9 @@ TEST_F(NMail, StatusAndMailFillFieldsHeaderAndBody) {
     EXPECT_EQ(testing::Fetch(h, 1, buf), 0);
     EXPECT_EQ(buf.Body(), "Hello\r\n");
     NMailPop3Close(h);
-    EXPECT_EQ(server.Received()[3], "TOP 1 0");
-    EXPECT_EQ(server.Received()[4], "LIST 1");
-    EXPECT_EQ(server.Received()[5], "RETR 1");
+    EXPECT_EQ(server.Received()[4], "TOP 1 0");
+    EXPECT_EQ(server.Received()[5], "LIST 1");
+    EXPECT_EQ(server.Received()[6], "RETR 1");
     EXPECT_FALSE(server.ReceivedVerb("DELE"));
 }
 
@@ -340,7 +350,7 @@ TEST_F(NMail, CommandsBeforeLoginAreRefusedLocally) {
     EXPECT_LT(NMailPop3GetMailSize(h, 1), 0);
     EXPECT_TRUE(Contains(LastMessage(), L"ログインしていません"));
     NMailPop3Close(h);
-    EXPECT_EQ(server.Received(), std::vector<std::string>{"QUIT"});
+    EXPECT_EQ(server.Received(), (std::vector<std::string>{"CAPA", "QUIT"}));
 }
 
 // --- Dead connections ---
