@@ -103,18 +103,19 @@ bool Pop3Session::Usable() {
     return Fail(text::Ansi(text::kConnectionDead));
 }
 
-bool Pop3Session::SendLine(std::string_view line) {
-    std::string wire;
-    wire.reserve(line.size() + 2);
-    wire.append(line).append("\r\n");
+bool Pop3Session::Send(const std::string& wire) {
     IoResult r = stream_->WriteAll(wire.data(), wire.size(), Clock::now() + responseTimeout_);
     if (r == IoResult::Ok)
         return true;
     return Kill(text::Ansi(r == IoResult::TimedOut ? text::kTimedOut : text::kNetworkError));
 }
 
+Deadline Pop3Session::ReplyDeadline() const {
+    return std::min(Clock::now() + responseTimeout_, closingDeadline_);
+}
+
 bool Pop3Session::ReadStatus(std::string& reply) {
-    LineResult r = reader_.ReadLine(Clock::now() + responseTimeout_, kMaxStatusLine, reply);
+    LineResult r = reader_.ReadLine(ReplyDeadline(), kMaxStatusLine, reply);
     switch (r) {
         case LineResult::Ok: break;
         case LineResult::Closed: return Kill(text::Ansi(text::kDisconnected));
@@ -128,7 +129,31 @@ bool Pop3Session::ReadStatus(std::string& reply) {
 }
 
 bool Pop3Session::Command(std::string_view line, std::string& reply) {
-    return Usable() && SendLine(line) && ReadStatus(reply);
+    return Exchange(PipeCommand::Plain(std::string(line)), reply);
+}
+
+bool Pop3Session::Exchange(const PipeCommand& command, std::string& reply) {
+    if (!Usable())
+        return false;
+    size_t dropBefore = 0;
+    std::string wire = pipe_.Plan(command, dropBefore);
+    if (!wire.empty() && !Send(wire))
+        return false;
+    for (size_t i = 0; i < dropBefore; ++i) {
+        if (!DropReply())
+            return false;
+    }
+    pipe_.PopFront();
+    return ReadStatus(reply);
+}
+
+bool Pop3Session::DropReply() {
+    const PipeCommand& dropped = pipe_.Front();
+    std::string reply;
+    bool ok = ReadStatus(reply) &&
+              (!IsOk(reply) || !dropped.Multiline() || ReadMultiline(nullptr, ReplyByteLimit(dropped.number)));
+    pipe_.PopFront();
+    return ok;
 }
 
 bool Pop3Session::Start() {
@@ -162,9 +187,8 @@ bool Pop3Session::ReadCapabilities() {
 }
 
 bool Pop3Session::HasCapability(std::string_view name) const {
-    return std::any_of(capabilities_.begin(), capabilities_.end(), [name](std::string_view line) {
-        return EqualNoCase(line.substr(0, line.find(' ')), name);
-    });
+    return std::any_of(capabilities_.begin(), capabilities_.end(),
+                       [name](std::string_view line) { return EqualNoCase(line.substr(0, line.find(' ')), name); });
 }
 
 int Pop3Session::Login(std::string_view user, std::string_view password, bool apop) {
@@ -204,6 +228,7 @@ int Pop3Session::Login(std::string_view user, std::string_view password, bool ap
     std::optional<int> count = IsOk(reply) ? LeadingNumber(rest) : std::nullopt;
     if (!count)
         return Refuse(text::WithReply(text::kStatFailed, reply));
+    pipe_.Predict(HasCapability("PIPELINING") ? *count : 0);
     return *count;
 }
 
@@ -221,7 +246,7 @@ int Pop3Session::MessageSize(int number) {
     if (!CheckNumber(number))
         return -1;
     std::string reply;
-    if (!Command("LIST " + std::to_string(number), reply))
+    if (!Exchange(PipeCommand::ForMessage(PipeCommand::Kind::List, number), reply))
         return -1;
     std::string_view rest = std::string_view(reply).substr(3);
     std::optional<int> listed = IsOk(reply) ? LeadingNumber(rest) : std::nullopt;
@@ -234,18 +259,18 @@ int Pop3Session::MessageSize(int number) {
 }
 
 bool Pop3Session::FetchHeader(int number, MailBuffers& out) {
-    return Fetch(number, "TOP " + std::to_string(number) + " 0", text::kHeaderFailed, out);
+    return Fetch(number, PipeCommand::Kind::Top, text::kHeaderFailed, out);
 }
 
 bool Pop3Session::FetchMessage(int number, MailBuffers& out) {
-    return Fetch(number, "RETR " + std::to_string(number), text::kFetchFailed, out);
+    return Fetch(number, PipeCommand::Kind::Retr, text::kFetchFailed, out);
 }
 
-bool Pop3Session::Fetch(int number, std::string_view command, std::wstring_view what, MailBuffers& out) {
+bool Pop3Session::Fetch(int number, PipeCommand::Kind kind, std::wstring_view what, MailBuffers& out) {
     if (!CheckNumber(number))
         return false;
     std::string reply;
-    if (!Command(command, reply))
+    if (!Exchange(PipeCommand::ForMessage(kind, number), reply))
         return false;
     if (!IsOk(reply))
         return Fail(text::ForMessage(number, what, reply));
@@ -266,7 +291,7 @@ bool Pop3Session::ReadMultiline(MailWriter* writer, uint64_t byteLimit) {
     for (;;) {
         // Each pause gets the full response time; the whole reply must keep up the minimum rate after that.
         Deadline whole = start + responseTimeout_ + std::chrono::milliseconds(received * 1000 / kMinReplyRate);
-        Deadline deadline = std::min(Clock::now() + responseTimeout_, whole);
+        Deadline deadline = std::min(ReplyDeadline(), whole);
         std::string_view piece;
         bool lineEnd = false;
         LineResult r = reader_.NextPiece(deadline, piece, lineEnd);
@@ -292,6 +317,8 @@ bool Pop3Session::ReadMultiline(MailWriter* writer, uint64_t byteLimit) {
 
 void Pop3Session::Quit() {
     if (state_ == State::Authorization || state_ == State::Transaction) {
+        // Replies sent ahead and never asked for come before QUIT's: all of it gets one response time.
+        closingDeadline_ = Clock::now() + responseTimeout_;
         std::string reply;
         Command("QUIT", reply);
     }

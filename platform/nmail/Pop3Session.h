@@ -1,4 +1,5 @@
-// One POP3 conversation (RFC 1939) over a Stream: greeting, login, STAT, LIST, TOP, RETR and QUIT.
+// One POP3 conversation (RFC 1939) over a Stream: greeting, CAPA, login, STAT, LIST, TOP, RETR and QUIT.
+// When CAPA lists PIPELINING, the commands the mail check will ask next go out ahead (CommandPipe).
 // The session never sends DELE. Any transport failure or protocol desync kills it for good: from then on
 // every call fails at once.
 #pragma once
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/nmail/CommandPipe.h"
 #include "platform/nmail/LineReader.h"
 #include "platform/nmail/MailText.h"
 #include "platform/nmail/Stream.h"
@@ -63,19 +65,25 @@ private:
     bool Fail(std::string text);
     int Refuse(std::string text);  // Fail for the calls that return a number.
     bool Kill(std::string_view reason);
-    bool SendLine(std::string_view line);
+    bool Send(const std::string& wire);
+    Deadline ReplyDeadline() const;
     bool ReadStatus(std::string& reply);
     bool Command(std::string_view line, std::string& reply);
+    // Sends `command` unless it went ahead already, drops the replies queued before its own, reads its status.
+    bool Exchange(const PipeCommand& command, std::string& reply);
+    bool DropReply();
     // Reads a multi-line reply to its end; a null writer drops it.
     bool ReadMultiline(MailWriter* writer, uint64_t byteLimit);
     uint64_t ReplyByteLimit(int number) const;
-    bool Fetch(int number, std::string_view command, std::wstring_view what, MailBuffers& out);
+    bool Fetch(int number, PipeCommand::Kind kind, std::wstring_view what, MailBuffers& out);
     bool CheckNumber(int number);
 
     std::unique_ptr<Stream> stream_;
     LineReader reader_;
     std::chrono::milliseconds responseTimeout_;
     State state_ = State::Greeting;
+    CommandPipe pipe_;
+    Deadline closingDeadline_ = Deadline::max();  // Set by Quit, for everything read from then on.
     std::string greeting_;
     std::vector<std::string> capabilities_;
     std::string error_;

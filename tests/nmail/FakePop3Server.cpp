@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace nmail::testing {
@@ -81,10 +82,17 @@ bool FakePop3Server::ReceivedVerb(const std::string& verb) {
     return false;
 }
 
+size_t FakePop3Server::MostWaiting() {
+    std::lock_guard lock(mutex_);
+    return mostWaiting_;
+}
+
 Reply FakePop3Server::ReplyFor(const std::string& line) {
     std::lock_guard lock(mutex_);
     received_.push_back(line);
-    auto it = replies_.find(FirstWord(line));
+    auto it = replies_.find(line);
+    if (it == replies_.end())
+        it = replies_.find(FirstWord(line));
     return it != replies_.end() ? it->second : Reply("-ERR unknown command\r\n");
 }
 
@@ -126,6 +134,10 @@ void FakePop3Server::Serve(int client) {
         if (n <= 0)
             return;
         pending.append(buffer, size_t(n));
+        {
+            std::lock_guard lock(mutex_);
+            mostWaiting_ = std::max(mostWaiting_, size_t(std::count(pending.begin(), pending.end(), '\n')));
+        }
         size_t lf;
         while ((lf = pending.find('\n')) != std::string::npos) {
             std::string line = pending.substr(0, lf);

@@ -35,7 +35,8 @@ public:
     FakePop3Server(const FakePop3Server&) = delete;
     FakePop3Server& operator=(const FakePop3Server&) = delete;
 
-    // The reply to commands whose first word is `verb` (as sent, e.g. "RETR").
+    // The reply to commands whose first word is `verb` (as sent, e.g. "RETR"), or to one whole command line
+    // ("RETR 2"), which wins over its verb.
     void On(const std::string& verb, Reply reply);
 
     int port() const { return port_; }
@@ -43,6 +44,9 @@ public:
 
     std::vector<std::string> Received();  // Command lines so far, without line ends.
     bool ReceivedVerb(const std::string& verb);
+    // The most command lines that were waiting to be answered at one time: 1 while the client sends one
+    // command at a time, more when it sends ahead.
+    size_t MostWaiting();
 
 private:
     void Run();
@@ -57,6 +61,7 @@ private:
     std::mutex mutex_;
     std::map<std::string, Reply> replies_;
     std::vector<std::string> received_;
+    size_t mostWaiting_ = 0;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

@@ -220,6 +220,65 @@ TEST_F(NMail, StatusAndMailFillFieldsHeaderAndBody) {
     EXPECT_EQ(server.Received()[5], "LIST 1");
     EXPECT_EQ(server.Received()[6], "RETR 1");
     EXPECT_FALSE(server.ReceivedVerb("DELE"));
+    EXPECT_EQ(server.MostWaiting(), 1u) << "without PIPELINING, one command at a time";
+}
+
+// A server that lists PIPELINING, with replies of its own for each message.
+void PipeliningServer(FakePop3Server& server, int messages) {
+    server.On("CAPA", "+OK\r\nTOP\r\nPIPELINING\r\n.\r\n");
+    for (int n = 1; n <= messages; ++n) {
+        std::string s = std::to_string(n);
+        server.On("TOP " + s + " 0", Message("Subject: s" + s + "\r\n", ""));
+        server.On("LIST " + s, "+OK " + s + " 10" + s + "\r\n");
+        server.On("RETR " + s, Message("Subject: s" + s + "\r\n", "body " + s + "\r\n"));
+    }
+}
+
+TEST_F(NMail, PipeliningSendsTheNextCommandsAheadAndEveryCallGetsItsOwnReply) {
+    FakePop3Server server;
+    PipeliningServer(server, 3);
+    int h = LoggedIn(server, 3);
+    Buffers buf;
+    ASSERT_EQ(testing::Status(h, 1, buf), 0);
+    EXPECT_EQ(buf.A(), "s1");
+    // Out of the predicted order: the replies before message 3's body are read and dropped.
+    ASSERT_EQ(testing::Fetch(h, 3, buf), 0);
+    EXPECT_EQ(buf.Body(), "body 3\r\n");
+    EXPECT_EQ(NMailPop3GetMailSize(h, 1), 101);  // gone by already: asked anew
+    ASSERT_EQ(testing::Fetch(h, 2, buf), 0);
+    EXPECT_EQ(buf.Body(), "body 2\r\n");
+    EXPECT_EQ(buf.A(), "s2");
+    EXPECT_EQ(NMailPop3Close(h), 0);
+
+    std::vector<std::string> received = server.Received();
+    std::vector<std::string> ahead = {"TOP 1 0", "LIST 1",  "RETR 1", "TOP 2 0", "LIST 2",
+                                      "RETR 2",  "TOP 3 0", "LIST 3", "RETR 3",  "LIST 1"};
+    ASSERT_GE(received.size(), 4 + ahead.size());
+    EXPECT_EQ(std::vector<std::string>(received.begin() + 4, received.begin() + 4 + long(ahead.size())), ahead);
+    EXPECT_EQ(received.back(), "QUIT");
+    EXPECT_GT(server.MostWaiting(), 3u);
+}
+
+TEST_F(NMail, PipelinedCheckInOrderAndAnEarlyClose) {
+    FakePop3Server server;
+    PipeliningServer(server, 100);
+    int h = LoggedIn(server, 100);
+    Buffers buf;
+    for (int n = 1; n <= 100; ++n) {
+        std::string s = std::to_string(n);
+        ASSERT_EQ(testing::Status(h, n, buf), 0);
+        ASSERT_EQ(NMailPop3GetMailSize(h, n), std::stoi("10" + s));
+        ASSERT_EQ(testing::Fetch(h, n, buf), 0);
+        ASSERT_EQ(buf.Body(), "body " + s + "\r\n");
+    }
+    NMailPop3Close(h);
+    EXPECT_EQ(server.Received().size(), 4 + 300 + 1u) << "each command sent once";
+
+    // Closing with replies still queued: they are dropped, QUIT is answered.
+    h = LoggedIn(server, 100);
+    ASSERT_EQ(testing::Status(h, 1, buf), 0);
+    EXPECT_EQ(NMailPop3Close(h), 0);
+    EXPECT_EQ(server.Received().back(), "QUIT");
 }
 
 TEST_F(NMail, DotStuffedLinesAndEmptyBodies) {
