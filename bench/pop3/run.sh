@@ -2,9 +2,11 @@
 # POP3 mail check benchmark: Dovecot on loopback with 1,000 messages of 20 KB; times the mail check's call
 # sequence through nmail against curl fetching the same messages over one connection, and prints the figures.
 #
-#   bench/pop3/run.sh [PATH_TO_pop3_mailcheck_bench [PATH_TO_pop3_checkmail_bench]]
+#   bench/pop3/run.sh [--rtt MS] [PATH_TO_pop3_mailcheck_bench [PATH_TO_pop3_checkmail_bench]]
 #
 # The second program, when given, runs the program's whole mail check (its windows headless) as well.
+# --rtt puts a delay proxy (delay_proxy.py) between both clients and Dovecot that adds MS milliseconds of
+# round trip, as a real link would.
 #
 # Without a path the program is built in /tmp/pop3-bench-build. MESSAGES, SIZE and RUNS change the load.
 set -euo pipefail
@@ -17,6 +19,11 @@ runs=${RUNS:-3}
 user=bench
 pass=benchpass
 
+rtt=""
+if [[ ${1:-} == --rtt ]]; then
+    rtt=$2
+    shift 2
+fi
 bench=${1:-}
 checkmail=${2:-}
 if [[ -z $bench ]]; then
@@ -46,6 +53,16 @@ cleanup() {
 trap cleanup EXIT
 
 "$repo/tests/dovecot/start_dovecot.sh" "$work/dovecot" "$port" "$user" "$pass" "$messages" --size "$size" >/dev/null
+link="Dovecot on 127.0.0.1"
+if [[ -n $rtt ]]; then
+    dovecot_port=$port
+    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    python3 "$here/delay_proxy.py" "$port" "$dovecot_port" "$rtt" >"$work/proxy.txt" &
+    proxy=$!
+    trap 'kill $proxy 2>/dev/null || true; cleanup' EXIT
+    for _ in $(seq 50); do grep -q ready "$work/proxy.txt" && break; sleep 0.1; done
+    link="Dovecot behind a $rtt ms round trip"
+fi
 
 # curl: one command, every message as a URL of its own; curl keeps the one connection for all of them.
 {
@@ -91,7 +108,7 @@ read -r nmail_s nmail_rss < <(best "$bench" "127.0.0.1:$port" "$user" "$pass")
 read -r curl_s curl_rss < <(best curl -K "$work/curl.cfg")
 logins=$(grep -c "Login: user=<$user>" "$work/dovecot/dovecot.log" || true)
 
-echo "POP3 mail check benchmark: $messages messages of $size octets, Dovecot on 127.0.0.1 (best of $runs runs)"
+echo "POP3 mail check benchmark: $messages messages of $size octets, $link (best of $runs runs)"
 echo "  nmail mail check: $(cat "$work/check.txt")"
 printf '  nmail check (STAT, then TOP+LIST+RETR each): %8.3f s   peak RSS %6d KB\n' "$nmail_s" "$nmail_rss"
 printf '  curl, one connection (RETR each):            %8.3f s   peak RSS %6d KB\n' "$curl_s" "$curl_rss"
