@@ -7,6 +7,7 @@ PACKAGES=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 xvfb x11-utils fonts-noto-cjk fonts-wine locales
     dovecot-core dovecot-pop3d curl imagemagick file python3 time
+    clang-14 libclang-rt-14-dev
 )
 
 as_root() {
