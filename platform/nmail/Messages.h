@@ -29,8 +29,7 @@ inline constexpr std::wstring_view kTimedOut = L"サーバーの応答が時間�
 inline constexpr std::wstring_view kDisconnected = L"サーバーとの接続が切れました。";
 inline constexpr std::wstring_view kNetworkError = L"サーバーとの通信でエラーが起きました。接続を切りました。";
 inline constexpr std::wstring_view kLineTooLong = L"サーバーの応答の行が長すぎます。接続を切りました。";
-inline constexpr std::wstring_view kReplyTooLong =
-    L"サーバーの応答がメールのサイズに比べて長すぎます。接続を切りました。";
+inline constexpr std::wstring_view kReplyTooLong = L"サーバーの応答が長すぎます。接続を切りました。";
 inline constexpr std::wstring_view kReplyTooSlow = L"サーバーの応答が時間内に終わりませんでした。接続を切りました。";
 inline constexpr std::wstring_view kUnexpectedReply = L"サーバーから思いがけない応答がありました。接続を切りました。";
 

@@ -174,9 +174,11 @@ bool Pop3Session::ReadCapabilities() {
     capabilities_.clear();
     if (!IsOk(reply))
         return true;
-    for (;;) {
+    // The whole list within one response time, and a bounded number of lines.
+    const Deadline whole = ReplyDeadline();
+    for (size_t lines = 0; lines < 16 * kMaxCapabilities; ++lines) {
         std::string line;
-        LineResult r = reader_.ReadLine(Clock::now() + responseTimeout_, kMaxStatusLine, line);
+        LineResult r = reader_.ReadLine(whole, kMaxStatusLine, line);
         if (r != LineResult::Ok)
             return Kill(text::Ansi(LineFailureText(r)));
         if (line == ".")
@@ -184,6 +186,7 @@ bool Pop3Session::ReadCapabilities() {
         if (capabilities_.size() < kMaxCapabilities)
             capabilities_.push_back(std::move(line));
     }
+    return Kill(text::Ansi(text::kReplyTooLong));
 }
 
 bool Pop3Session::HasCapability(std::string_view name) const {

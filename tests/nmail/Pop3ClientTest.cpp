@@ -456,6 +456,16 @@ TEST_F(NMail, GarbageStatusLineIsADesync) {
     }
 }
 
+TEST_F(NMail, EndlessCapabilityListIsCutOff) {
+    FakePop3Server server;
+    std::string lines = "+OK\r\n";
+    for (int i = 0; i < 2000; ++i)
+        lines += "X-" + std::to_string(i) + "\r\n";
+    server.On("CAPA", Reply({lines}, Then::GoSilent));
+    EXPECT_EQ(NMailPop3Connect(server.address()), -1);
+    EXPECT_TRUE(Contains(LastMessage(), L"長すぎます"));
+}
+
 TEST_F(NMail, MultilineReplyIsBoundedInBytesAndTime) {
     FakePop3Server server;
     server.On("LIST", "+OK 1 100\r\n");
