@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 start=$(date +%s)
-bash scripts/build.sh
+bash scripts/build.sh --werror
 echo "Build took $(( $(date +%s) - start )) s"
 start=$(date +%s)
 # The POP3 client's fuzz targets (clang, ASan and UBSan), each run briefly from the committed seeds.
