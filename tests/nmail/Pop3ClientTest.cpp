@@ -8,6 +8,7 @@
 
 #include "FakePop3Server.h"
 #include "NMailTestSupport.h"
+#include "platform/nmail/CommandPipe.h"
 #include "platform/nmail/HelperThread.h"
 
 namespace nmail {
@@ -273,6 +274,7 @@ TEST_F(NMail, PipelinedCheckInOrderAndAnEarlyClose) {
     }
     NMailPop3Close(h);
     EXPECT_EQ(server.Received().size(), 4 + 300 + 1u) << "each command sent once";
+    EXPECT_LE(server.MostWaiting(), CommandPipe::kWindowCommands) << "the window bounds what goes ahead";
 
     // Closing with replies still queued: they are dropped, QUIT is answered.
     h = LoggedIn(server, 100);
