@@ -41,8 +41,7 @@ std::optional<ServerAddress> Make(std::string_view host, std::string_view port) 
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char p, char t) {
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char p, char t) {
                return p == (t >= 'A' && t <= 'Z' ? char(t - 'A' + 'a') : t);
            });
 }

@@ -13,9 +13,9 @@ inline constexpr std::string_view kDefaultPop3Port = "110";
 inline constexpr std::string_view kDefaultPop3sPort = "995";
 
 enum class Security {
-    Tls,         // TLS from the first byte.
-    StlsOffered, // Plain, then STLS whenever the server's CAPA lists it.
-    Plain,       // Plain only: for a server whose certificate cannot be verified.
+    Tls,          // TLS from the first byte.
+    StlsOffered,  // Plain, then STLS whenever the server's CAPA lists it.
+    Plain,        // Plain only: for a server whose certificate cannot be verified.
 };
 
 struct ServerAddress {

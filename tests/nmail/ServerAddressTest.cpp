@@ -41,8 +41,8 @@ TEST(ServerAddress, Schemes) {
 
 TEST(ServerAddress, RefusedForms) {
     for (std::string_view bad : {"", "   ", "host:", "host:0", "host:65536", "host:99999999", "host:11a", ":110",
-                                 "[::1", "[::1]x", "[::1]:", "[]:110", "a b:110", "pop3s://",
-                                 "pop3s://host:0", "imap://host", "pop3s://host/x", "pop3s:/host"}) {
+                                 "[::1", "[::1]x", "[::1]:", "[]:110", "a b:110", "pop3s://", "pop3s://host:0",
+                                 "imap://host", "pop3s://host/x", "pop3s:/host"}) {
         EXPECT_FALSE(ParseServerAddress(bad).has_value()) << bad;
     }
 }
