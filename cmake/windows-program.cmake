@@ -44,7 +44,7 @@ list(REMOVE_DUPLICATES SORABUNE_WIN_SOURCES)
 
 add_executable(Sorabune WIN32 ${SORABUNE_WIN_SOURCES})
 target_link_libraries(Sorabune PRIVATE sorabune_core
-    user32 gdi32 kernel32 winmm rasapi32 ws2_32 ole32 oleaut32 shell32 uuid)
+    user32 gdi32 kernel32 winmm rasapi32 ws2_32 secur32 crypt32 ole32 oleaut32 shell32 uuid)
 target_compile_definitions(Sorabune PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_include_directories(Sorabune PRIVATE $<$<COMPILE_LANGUAGE:RC>:${CMAKE_SOURCE_DIR}/resources>)
 target_link_options(Sorabune PRIVATE -static -municode -mwindows $<$<CONFIG:Release>:-s>)
