@@ -3,7 +3,7 @@
 #include "app/Form2.h"
 #include "mailcheck/MsgForm.h"
 #include "mascot/Form1.h"
-#include "platform/Form.h"
+#include "platform/forms/Form.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"

@@ -2,7 +2,7 @@
 // drives the appearance sequence that grows the small picture and then brings the mascot out.
 #pragma once
 
-#include "platform/Form.h"
+#include "platform/forms/Form.h"
 
 class App;
 

@@ -4,7 +4,7 @@
 
 #include "app/App.h"
 #include "platform/Backends_win.h"
-#include "platform/Gui_win.h"
+#include "platform/forms/Gui_win.h"
 #include "platform/MailLibrary.h"
 #include "platform/Platform.h"
 #include "platform/Profile_win.h"

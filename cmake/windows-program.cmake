@@ -36,16 +36,13 @@ set(SORABUNE_RESOURCE_FILES
     ${CMAKE_SOURCE_DIR}/resources/frames/girl1.gif
     ${CMAKE_SOURCE_DIR}/resources/frames/girl2.gif
     ${CMAKE_SOURCE_DIR}/resources/frames/girl3.gif)
+set(SORABUNE_RC ${CMAKE_SOURCE_DIR}/resources/Sorabune.rc)
 # windres reads these files itself; CMake's scanner only follows #include.
-set_source_files_properties(resources/Sorabune.rc PROPERTIES OBJECT_DEPENDS "${SORABUNE_RESOURCE_FILES}")
+set_source_files_properties(${SORABUNE_RC} PROPERTIES OBJECT_DEPENDS "${SORABUNE_RESOURCE_FILES}")
 
-set(SORABUNE_WIN_SOURCES ${WIN_SOURCES} app/main_win.cpp resources/Sorabune.rc)
-list(REMOVE_DUPLICATES SORABUNE_WIN_SOURCES)
-
-add_executable(Sorabune WIN32 ${SORABUNE_WIN_SOURCES})
-target_link_libraries(Sorabune PRIVATE sorabune_core
-    user32 gdi32 kernel32 winmm rasapi32 ws2_32 secur32 crypt32 ole32 oleaut32 shell32 uuid)
-target_compile_definitions(Sorabune PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+add_executable(Sorabune WIN32 ${CMAKE_SOURCE_DIR}/app/main_win.cpp ${SORABUNE_RC})
+# TLS for the mail check: SChannel and the system's certificate store, both Windows' own DLLs.
+target_link_libraries(Sorabune PRIVATE app secur32 crypt32)
 target_include_directories(Sorabune PRIVATE $<$<COMPILE_LANGUAGE:RC>:${CMAKE_SOURCE_DIR}/resources>)
 target_link_options(Sorabune PRIVATE -static -municode -mwindows $<$<CONFIG:Release>:-s>)
 

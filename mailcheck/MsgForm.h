@@ -2,7 +2,7 @@
 // It stays open until the user closes it; a later check overwrites its texts.
 #pragma once
 
-#include "platform/Form.h"
+#include "platform/forms/Form.h"
 
 class App;
 

@@ -4,13 +4,10 @@
 #include "app/App.h"
 #include "app/Sound.h"
 #include "mascot/Motion.h"
+#include "platform/forms/RuntimeError.h"
 #include "resources/layouts/Form1Layout.h"
 
 using namespace form1_layout;
-
-namespace {
-constexpr int kSubscriptOutOfRange = 9;
-}  // namespace
 
 Form1::Form1(App& app) : Form(app.Gui(), kForm), app_(app) {}
 
@@ -72,7 +69,7 @@ void Form1::BuildFrameRegions() {
 
 platform::RegionHandle Form1::CreateFrameRegion(std::int16_t k) {
     if (k < 0 || k >= kFrameCount)
-        throw platform::RuntimeErrorException{kSubscriptOutOfRange, L"インデックスが有効範囲にありません。"};
+        throw platform::RuntimeErrorException{platform::kSubscriptOutOfRangeError, L"インデックスが有効範囲にありません。"};
     return mascot::CreateRegionFromRecord(app_.Platform().regions, RgnXform, FrameRgnData[size_t(k)]);
 }
 

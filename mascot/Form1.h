@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "mascot/FrameShape.h"
-#include "platform/Form.h"
+#include "platform/forms/Form.h"
 
 class App;
 

@@ -3,17 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+
+#include "platform/forms/RuntimeError.h"
 
 namespace platform {
-
-// Raised by the program's logic; the form runtime reports it and ends the program.
-struct RuntimeErrorException {
-    int number;
-    std::wstring description;
-};
-
-constexpr int kOverflowError = 6;
 
 [[noreturn]] void RaiseOverflow();
 

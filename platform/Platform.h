@@ -3,7 +3,7 @@
 
 #include "platform/Browser.h"
 #include "platform/DialUp.h"
-#include "platform/Gui.h"
+#include "platform/forms/Gui.h"
 #include "platform/MailLibrary.h"
 #include "platform/Mci.h"
 #include "platform/Profile.h"

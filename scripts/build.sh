@@ -1,11 +1,22 @@
 #!/usr/bin/env bash
 # Builds both presets: the Windows program folder (build/windows/dist) and the native tests (build/linux).
+#   --windows-only  only the Windows build
+#   --werror        warnings are errors (the test command builds this way)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
-cmake --preset windows >/dev/null
+windows_only=0
+werror=OFF
+for arg in "$@"; do
+    case "$arg" in
+        --windows-only) windows_only=1 ;;
+        --werror) werror=ON ;;
+        *) echo "build.sh: unknown option $arg" >&2; exit 2 ;;
+    esac
+done
+cmake --preset windows -DSORABUNE_WERROR=$werror >/dev/null
 cmake --build --preset windows -j "$jobs"
-if [ "${1:-}" != "--windows-only" ]; then
-    cmake --preset linux >/dev/null
+if [ "$windows_only" = 0 ]; then
+    cmake --preset linux -DSORABUNE_WERROR=$werror >/dev/null
     cmake --build --preset linux -j "$jobs"
 fi

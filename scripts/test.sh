@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 start=$(date +%s)
-bash scripts/build.sh
+bash scripts/build.sh --werror
 echo "Build took $(( $(date +%s) - start )) s"
 start=$(date +%s)
 # Here every end-to-end test must run: a missing tool fails instead of skipping.

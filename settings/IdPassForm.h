@@ -2,7 +2,7 @@
 // save box is ticked. A mail check reads the account from the file, never from this dialog.
 #pragma once
 
-#include "platform/Form.h"
+#include "platform/forms/Form.h"
 
 class App;
 

@@ -2,7 +2,7 @@
 // values in memory and saved to "quillo.ini" on "設定". It stays above the program's other windows.
 #pragma once
 
-#include "platform/Form.h"
+#include "platform/forms/Form.h"
 
 class App;
 

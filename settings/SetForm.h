@@ -2,7 +2,7 @@
 // read from the flag file at every load and written back at every unload.
 #pragma once
 
-#include "platform/Form.h"
+#include "platform/forms/Form.h"
 
 class App;
 

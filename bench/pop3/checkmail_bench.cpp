@@ -10,7 +10,7 @@
 
 #include "app/App.h"
 #include "platform/Backends_headless.h"
-#include "platform/Gui_headless.h"
+#include "platform/forms/Gui_headless.h"
 #include "platform/MailLibrary.h"
 #include "platform/Profile_headless.h"
 #include "platform/Region_headless.h"

@@ -3,7 +3,7 @@
 // and the motion timer.
 #pragma once
 
-#include "platform/Gui.h"
+#include "platform/forms/Gui.h"
 
 namespace form1_layout {
 

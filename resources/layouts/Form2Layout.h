@@ -2,7 +2,7 @@
 // keyboard-only "イベント" button that lies below the client area and holds the focus.
 #pragma once
 
-#include "platform/Gui.h"
+#include "platform/forms/Gui.h"
 
 namespace form2_layout {
 

@@ -1,7 +1,7 @@
 // The account dialog: user ID, masked password, and the box that decides whether they are stored.
 #pragma once
 
-#include "platform/Gui.h"
+#include "platform/forms/Gui.h"
 
 namespace idpass_layout {
 

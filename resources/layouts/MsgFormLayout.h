@@ -1,7 +1,7 @@
 // The new-mail notice: one line of text and the message count beside it.
 #pragma once
 
-#include "platform/Gui.h"
+#include "platform/forms/Gui.h"
 
 namespace msgform_layout {
 

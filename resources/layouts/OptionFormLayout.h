@@ -1,7 +1,7 @@
 // The server dialog. It has no default button, so Enter in a box never confirms it; Esc cancels.
 #pragma once
 
-#include "platform/Gui.h"
+#include "platform/forms/Gui.h"
 
 namespace option_layout {
 

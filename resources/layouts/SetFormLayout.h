@@ -2,7 +2,7 @@
 // client area: they cannot be seen or clicked, but the keyboard reaches them through the tab order.
 #pragma once
 
-#include "platform/Gui.h"
+#include "platform/forms/Gui.h"
 
 namespace setform_layout {
 

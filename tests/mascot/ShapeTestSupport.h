@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "mascot/FrameShape.h"
-#include "platform/Picture.h"
+#include "platform/forms/Picture.h"
 
 namespace shape_test {
 

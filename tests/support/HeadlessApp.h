@@ -11,7 +11,7 @@
 #include "mailcheck/MsgForm.h"
 #include "mascot/Form1.h"
 #include "platform/Backends_headless.h"
-#include "platform/Gui_headless.h"
+#include "platform/forms/Gui_headless.h"
 #include "platform/Profile_headless.h"
 #include "platform/Region_headless.h"
 #include "settings/IdPassForm.h"

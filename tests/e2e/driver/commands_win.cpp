@@ -255,13 +255,13 @@ JsonObject cmdRegion(const Args& args, std::wstring_view) {
     long long area = 0;
     for (DWORD i = 0; i < data->rdh.nCount; ++i) {
         const RECT& r = rects[i];
-        list.push_back("[" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
+        list.push_back(std::string("[") + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
                        "," + std::to_string(r.bottom) + "]");
         area += static_cast<long long>(r.right - r.left) * (r.bottom - r.top);
     }
     const RECT& b = data->rdh.rcBound;
     return json.number("count", data->rdh.nCount)
-        .raw("bounds", "[" + std::to_string(b.left) + "," + std::to_string(b.top) + "," + std::to_string(b.right) +
+        .raw("bounds", std::string("[") + std::to_string(b.left) + "," + std::to_string(b.top) + "," + std::to_string(b.right) +
                            "," + std::to_string(b.bottom) + "]")
         .number("area", area)
         .raw("rects", jsonArray(list));
@@ -410,7 +410,7 @@ std::string runCommand(std::wstring_view line) {
         if (found == handlers().end())
             return failure("unknown command " + toUtf8(args[0]));
         std::string body = found->second(args, line).str();
-        return "{\"ok\":true" + (body.size() > 2 ? "," + body.substr(1) : std::string("}"));
+        return "{\"ok\":true" + (body.size() > 2 ? std::string(",") + body.substr(1) : std::string("}"));
     } catch (const Failure& error) {
         return failure(error.what());
     } catch (const std::exception& error) {

@@ -9,7 +9,7 @@
 #include <random>
 
 #include "platform/File.h"
-#include "platform/Picture.h"
+#include "platform/forms/Picture.h"
 
 namespace shape_check {
 namespace {
@@ -138,7 +138,7 @@ std::string Hex(const RegionRecord& record) {
 }
 
 std::string RectText(const platform::RegionRect& r) {
-    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
+    return std::string("(") + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
            std::to_string(r.bottom) + ")";
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Numeric.h"
+#include "platform/forms/RuntimeError.h"
 
 namespace platform {
 

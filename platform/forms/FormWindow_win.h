@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "platform/Gui.h"
-#include "platform/PictureDraw_win.h"
+#include "platform/forms/Gui.h"
+#include "platform/forms/PictureDraw_win.h"
 #include "platform/ScopedWin_win.h"
 
 namespace platform::win {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Picture.h"
+#include "platform/forms/Picture.h"
 #include "platform/Region.h"
 
 namespace platform {

@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/Picture.h"
+#include "platform/forms/Picture.h"
 
 namespace platform::win {
 

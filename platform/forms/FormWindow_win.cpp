@@ -1,13 +1,13 @@
 // The form window's life, its message switch and the NativeWindow calls. An event handler may unload the
 // form, which destroys this object and the window inside the message being handled, so nothing touches
 // `this` after an event has been passed on.
-#include "platform/FormWindow_win.h"
+#include "platform/forms/FormWindow_win.h"
 
 #include <windowsx.h>
 
 #include <string>
 
-#include "platform/Numeric.h"
+#include "platform/forms/RuntimeError.h"
 
 namespace platform::win {
 
@@ -109,7 +109,7 @@ FormWindow::FormWindow(const UiResources& ui, const FormDef& def, WindowEvents& 
     : ui_(ui), def_(def), events_(events) {
     s_.controls.resize(def_.controls.size());
     if (!CreateFrame())
-        throw RuntimeErrorException{7, L"メモリが不足しています。"};
+        throw RuntimeErrorException{kOutOfMemoryError, L"メモリが不足しています。"};
     CreateControls();
 }
 

@@ -1,7 +1,7 @@
 // The windows' texts are Japanese, so the font must have glyphs for them. The message font is the
 // user's choice and comes first; only when it lacks kana and kanji is another face taken, one that the
 // system itself lists for the Shift-JIS character set, so nothing depends on one machine's fonts.
-#include "platform/UiFont_win.h"
+#include "platform/forms/UiFont_win.h"
 
 #include <algorithm>
 #include <array>

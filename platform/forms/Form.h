@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Gui.h"
+#include "platform/forms/Gui.h"
 
 namespace platform {
 
@@ -119,4 +119,4 @@ PicturePtr LoadPictureResource(Gui& gui, std::string_view name);
 
 }  // namespace platform
 
-#include "platform/Form.inl"
+#include "platform/forms/Form.inl"

@@ -1,5 +1,5 @@
 // Pictures hold 0x00BBGGRR; a 32-bit DIB wants blue in the low byte, so red and blue swap once here.
-#include "platform/PictureDraw_win.h"
+#include "platform/forms/PictureDraw_win.h"
 
 namespace platform::win {
 

@@ -1,4 +1,4 @@
-#include "platform/Form.h"
+#include "platform/forms/Form.h"
 
 #include <cmath>
 #include <map>

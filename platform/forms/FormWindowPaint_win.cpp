@@ -2,7 +2,7 @@
 // graphical buttons in their back colour, picture boxes, and what lies under transparent labels.
 #include <string>
 
-#include "platform/FormWindow_win.h"
+#include "platform/forms/FormWindow_win.h"
 
 namespace platform::win {
 

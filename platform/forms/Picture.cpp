@@ -1,5 +1,5 @@
 // Pictures are decoded by stb_image in every build, so Windows and the native tests read the same pixels.
-#include "platform/Picture.h"
+#include "platform/forms/Picture.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_GIF

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Gui.h"
+#include "platform/forms/Gui.h"
 
 namespace platform {
 

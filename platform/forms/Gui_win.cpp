@@ -1,10 +1,10 @@
 // The window system for the real program: screen metrics, message boxes, resources, ending the process
 // and the message loop that lets the dialog manager handle Tab, Enter and Esc in every form.
-#include "platform/Gui_win.h"
+#include "platform/forms/Gui_win.h"
 
 #include <string>
 
-#include "platform/UiFont_win.h"
+#include "platform/forms/UiFont_win.h"
 
 namespace platform {
 

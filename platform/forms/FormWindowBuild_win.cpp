@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/FormWindow_win.h"
+#include "platform/forms/FormWindow_win.h"
 
 namespace platform::win {
 

@@ -5,9 +5,9 @@
 #include <windows.h>
 #undef MessageBox
 
-#include "platform/FormWindow_win.h"
-#include "platform/Gui.h"
-#include "platform/PictureDraw_win.h"
+#include "platform/forms/FormWindow_win.h"
+#include "platform/forms/Gui.h"
+#include "platform/forms/PictureDraw_win.h"
 #include "platform/ScopedWin_win.h"
 
 namespace platform {

@@ -1,4 +1,4 @@
-#include "platform/Gui_headless.h"
+#include "platform/forms/Gui_headless.h"
 
 #include <algorithm>
 #include <cmath>
