@@ -2,9 +2,11 @@
 # POP3 mail check benchmark: Dovecot on loopback with 1,000 messages of 20 KB; times the mail check's call
 # sequence through nmail against curl fetching the same messages over one connection, and prints the figures.
 #
-#   bench/pop3/run.sh [PATH_TO_pop3_mailcheck_bench [PATH_TO_pop3_checkmail_bench]]
+#   bench/pop3/run.sh [--tls] [PATH_TO_pop3_mailcheck_bench [PATH_TO_pop3_checkmail_bench]]
 #
 # The second program, when given, runs the program's whole mail check (its windows headless) as well.
+# --tls: both clients use TLS from the first byte (pop3s://localhost) with a test CA made for the run;
+# the whole mail check is then left out (the program trusts only the system's roots).
 #
 # Without a path the program is built in /tmp/pop3-bench-build. MESSAGES, SIZE and RUNS change the load.
 set -euo pipefail
@@ -17,6 +19,11 @@ runs=${RUNS:-3}
 user=bench
 pass=benchpass
 
+tls=0
+if [[ ${1:-} == --tls ]]; then
+    tls=1
+    shift
+fi
 bench=${1:-}
 checkmail=${2:-}
 if [[ -z $bench ]]; then
@@ -45,14 +52,24 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$repo/tests/dovecot/start_dovecot.sh" "$work/dovecot" "$port" "$user" "$pass" "$messages" --size "$size" >/dev/null
+server="127.0.0.1:$port" url="pop3://127.0.0.1:$port" tls_args=() nmail_args=() curl_tls=""
+if [[ $tls == 1 ]]; then
+    bash "$repo/tests/dovecot/make_certs.sh" "$work/certs"
+    tls_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    tls_args=(--tls "$tls_port" "$work/certs/server.pem" "$work/certs/server.key")
+    server="pop3s://localhost:$tls_port" url="pop3s://localhost:$tls_port"
+    nmail_args=(--ca "$work/certs/ca.pem") curl_tls="cacert = \"$work/certs/ca.pem\"" checkmail=""
+fi
+"$repo/tests/dovecot/start_dovecot.sh" "$work/dovecot" "$port" "$user" "$pass" "$messages" --size "$size" \
+    "${tls_args[@]}" >/dev/null
 
 # curl: one command, every message as a URL of its own; curl keeps the one connection for all of them.
 {
     echo "user = \"$user:$pass\""
     echo 'silent'
+    echo "$curl_tls"
     for ((n = 1; n <= messages; n++)); do
-        echo "url = \"pop3://127.0.0.1:$port/$n\""
+        echo "url = \"$url/$n\""
         echo 'output = "/dev/null"'
     done
 } >"$work/curl.cfg"
@@ -86,12 +103,13 @@ best() {
     echo "$best_s $best_rss"
 }
 
-read -r nmail_s nmail_rss < <(best "$bench" "127.0.0.1:$port" "$user" "$pass")
-"$bench" "127.0.0.1:$port" "$user" "$pass" >"$work/check.txt"
+read -r nmail_s nmail_rss < <(best "$bench" "$server" "$user" "$pass" "${nmail_args[@]}")
+"$bench" "$server" "$user" "$pass" "${nmail_args[@]}" >"$work/check.txt"
 read -r curl_s curl_rss < <(best curl -K "$work/curl.cfg")
 logins=$(grep -c "Login: user=<$user>" "$work/dovecot/dovecot.log" || true)
 
-echo "POP3 mail check benchmark: $messages messages of $size octets, Dovecot on 127.0.0.1 (best of $runs runs)"
+echo "POP3 mail check benchmark: $messages messages of $size octets, Dovecot at $url (best of $runs runs)"
+[[ $tls == 1 ]] && echo "  TLS as Dovecot logged it: $(grep -o 'TLSv[^,]*' "$work/dovecot/dovecot.log" | sort | uniq -c | xargs)"
 echo "  nmail mail check: $(cat "$work/check.txt")"
 printf '  nmail check (STAT, then TOP+LIST+RETR each): %8.3f s   peak RSS %6d KB\n' "$nmail_s" "$nmail_rss"
 printf '  curl, one connection (RETR each):            %8.3f s   peak RSS %6d KB\n' "$curl_s" "$curl_rss"
