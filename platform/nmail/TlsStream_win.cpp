@@ -1,6 +1,6 @@
-// TLS through SChannel (secur32). SChannel only frames and encrypts: it is told to leave the certificate
-// alone, the negotiated version is checked after the handshake (Wine ignores the disabled protocols), and
-// post-handshake messages (TLS 1.3 session tickets, a renegotiation) go back through the handshake call.
+// TLS through SChannel (secur32), as the engine of TlsEngine.cpp's stream. SChannel only frames and
+// encrypts: it is told to leave the certificate to CheckServerCertificate, and the agreed version is
+// checked after the handshake.
 // Brings in Winsock, windows.h and SSPI in the order they need.
 #include "platform/nmail/CertificateCheck_win.h"
 
@@ -14,21 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/nmail/TlsStream.h"
+#include "platform/nmail/TlsEngine.h"
 
 namespace nmail {
 namespace {
 
-// Room for two whole records with their overhead: SChannel takes one record at a time.
-constexpr size_t kIncomingCapacity = 2 * (16384 + 2048 + 5);
-
 constexpr DWORD kRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
                            ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_EXTENDED_ERROR |
                            ISC_REQ_USE_SUPPLIED_CREDS;
-
-bool IsRecordType(unsigned char byte) {
-    return byte >= 0x14 && byte <= 0x18;
-}
 
 class Credentials {
 public:
@@ -109,248 +102,141 @@ struct OutToken {
     SecBufferDesc desc;
 };
 
-TlsFailure FromIo(IoResult r) {
-    switch (r) {
-        case IoResult::TimedOut: return TlsFailure::TimedOut;
-        case IoResult::Closed: return TlsFailure::Closed;
-        case IoResult::Ok:
-        case IoResult::Failed: break;
+EngineStatus FromStatus(SECURITY_STATUS status) {
+    switch (status) {
+        case SEC_E_OK: return EngineStatus::Ok;
+        case SEC_I_CONTINUE_NEEDED: return EngineStatus::ContinueNeeded;
+        case SEC_E_INCOMPLETE_MESSAGE: return EngineStatus::IncompleteMessage;
+        case SEC_I_RENEGOTIATE: return EngineStatus::Renegotiate;
+        case SEC_I_CONTEXT_EXPIRED: return EngineStatus::ContextExpired;
+        default: return EngineStatus::Failed;
     }
-    return TlsFailure::Handshake;
 }
 
-class SchannelStream final : public TlsStream {
+// What the engine did not consume: the size of the SECBUFFER_EXTRA among `parts`, if any.
+size_t ExtraOf(const SecBuffer* parts, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        if (parts[i].BufferType == SECBUFFER_EXTRA)
+            return parts[i].cbBuffer;
+    }
+    return 0;
+}
+
+class SchannelEngine final : public TlsEngine {
 public:
-    explicit SchannelStream(std::unique_ptr<Stream> inner) : inner_(std::move(inner)), incoming_(kIncomingCapacity) {}
-
-    ~SchannelStream() override {
-        if (state_ == State::Secure)
-            SendCloseNotify();
-    }
-
-    TlsError Handshake(const TlsSettings& settings, Deadline deadline) override {
-        state_ = State::Broken;
-        int n = MultiByteToWideChar(CP_ACP, 0, settings.host.data(), int(settings.host.size()), nullptr, 0);
+    unsigned long Begin(const std::string& host) override {
+        int n = MultiByteToWideChar(CP_ACP, 0, host.data(), int(host.size()), nullptr, 0);
         host_.assign(size_t(n), L'\0');
-        MultiByteToWideChar(CP_ACP, 0, settings.host.data(), int(settings.host.size()), host_.data(), n);
+        MultiByteToWideChar(CP_ACP, 0, host.data(), int(host.size()), host_.data(), n);
         SECURITY_STATUS status = credentials_.Acquire();
-        if (status != SEC_E_OK)
-            return {TlsFailure::Handshake, static_cast<unsigned long>(status)};
-        TlsError error = Negotiate(deadline);
-        if (error.failure != TlsFailure::None)
-            return error;
-        SecPkgContext_ConnectionInfo info{};
-        status = QueryContextAttributesW(context_.get(), SECPKG_ATTR_CONNECTION_INFO, &info);
-        if (status != SEC_E_OK)
-            return {TlsFailure::Handshake, static_cast<unsigned long>(status)};
-        if ((info.dwProtocol & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT)) == 0)
-            return {TlsFailure::OldProtocol, info.dwProtocol};
-        error = CheckServerCertificate(*context_.get(), settings);
-        if (error.failure != TlsFailure::None)
-            return error;
-        if (!QuerySizes())
-            return {TlsFailure::Handshake, 0};
-        state_ = State::Secure;
-        return {};
+        return status == SEC_E_OK ? 0 : static_cast<unsigned long>(status);
     }
 
-    IoResult Read(char* buffer, size_t capacity, size_t& got, Deadline deadline) override {
-        if (state_ == State::Plain)
-            return inner_->Read(buffer, capacity, got, deadline);
-        for (;;) {
-            if (state_ == State::Broken)
-                return IoResult::Failed;
-            if (plainBegin_ < plain_.size()) {
-                got = std::min(capacity, plain_.size() - plainBegin_);
-                std::memcpy(buffer, plain_.data() + plainBegin_, got);
-                plainBegin_ += got;
-                return IoResult::Ok;
-            }
-            if (closed_)
-                return IoResult::Closed;
-            if (used_ > 0 && Decrypt(deadline))
-                continue;
-            if (state_ == State::Broken)
-                return IoResult::Failed;
-            IoResult r = ReadMore(deadline);
-            if (r != IoResult::Ok)
-                return r;
-        }
-    }
-
-    IoResult WriteAll(const char* data, size_t size, Deadline deadline) override {
-        if (state_ == State::Plain)
-            return inner_->WriteAll(data, size, deadline);
-        if (state_ == State::Broken)
-            return IoResult::Failed;
-        while (size > 0) {
-            size_t n = std::min<size_t>(size, sizes_.cbMaximumMessage);
-            std::vector<char> record(sizes_.cbHeader + n + sizes_.cbTrailer);
-            std::memcpy(record.data() + sizes_.cbHeader, data, n);
-            SecBuffer parts[4] = {
-                {sizes_.cbHeader, SECBUFFER_STREAM_HEADER, record.data()},
-                {ULONG(n), SECBUFFER_DATA, record.data() + sizes_.cbHeader},
-                {sizes_.cbTrailer, SECBUFFER_STREAM_TRAILER, record.data() + sizes_.cbHeader + n},
-                {0, SECBUFFER_EMPTY, nullptr},
-            };
-            SecBufferDesc desc{SECBUFFER_VERSION, 4, parts};
-            if (EncryptMessage(context_.get(), 0, &desc, 0) != SEC_E_OK)
-                return IoResult::Failed;
-            IoResult r =
-                inner_->WriteAll(record.data(), parts[0].cbBuffer + parts[1].cbBuffer + parts[2].cbBuffer, deadline);
-            if (r != IoResult::Ok)
-                return r;
-            data += n;
-            size -= n;
-        }
-        return IoResult::Ok;
-    }
-
-private:
-    enum class State { Plain, Secure, Broken };
-
-    // The handshake calls, from the first ClientHello (no context yet) or, with a context, from the
-    // bytes already held: a renegotiation or a post-handshake message.
-    TlsError Negotiate(Deadline deadline) {
+    EngineStep Handshake(std::span<const char> input) override {
         bool first = context_.get() == nullptr;
-        bool needMore = false;
-        for (;;) {
-            if (needMore) {
-                IoResult r = ReadMore(deadline);
-                if (notTls_)
-                    return {TlsFailure::NotTls, 0};
-                if (r != IoResult::Ok)
-                    return {FromIo(r), 0};
-            }
-            SecBuffer in[2] = {{ULONG(used_), SECBUFFER_TOKEN, incoming_.data()}, {0, SECBUFFER_EMPTY, nullptr}};
-            SecBufferDesc inDesc{SECBUFFER_VERSION, 2, in};
-            OutToken out;
-            ULONG attributes = 0;
-            SECURITY_STATUS status = InitializeSecurityContextW(
-                credentials_.get(), context_.get(), host_.data(), kRequest, 0, 0, first ? nullptr : &inDesc, 0,
-                first ? context_.target() : nullptr, &out.desc, &attributes, nullptr);
-            if (first && !FAILED(status))
-                context_.Created();
-            if (first && FAILED(status))
-                return {TlsFailure::Handshake, static_cast<unsigned long>(status)};
-            first = false;
-            if (status == SEC_E_INCOMPLETE_MESSAGE) {
-                needMore = true;
-                continue;
-            }
-            // Also after a failure: it may be the alert that tells the server why.
-            if (out.buffer.cbBuffer > 0 && out.buffer.pvBuffer != nullptr) {
-                IoResult r = inner_->WriteAll(static_cast<char*>(out.buffer.pvBuffer), out.buffer.cbBuffer, deadline);
-                if (r != IoResult::Ok && status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED)
-                    return {TlsFailure::Handshake, static_cast<unsigned long>(status)};
-                if (r != IoResult::Ok)
-                    return {FromIo(r), 0};
-            }
-            if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED)
-                return {TlsFailure::Handshake, static_cast<unsigned long>(status)};
-            KeepExtra(in[1]);
-            if (status == SEC_E_OK)
-                return {};
-            needMore = used_ == 0;
+        // SChannel reads the input only; the buffer type has no const.
+        SecBuffer in[2] = {{ULONG(input.size()), SECBUFFER_TOKEN, const_cast<char*>(input.data())},
+                           {0, SECBUFFER_EMPTY, nullptr}};
+        SecBufferDesc inDesc{SECBUFFER_VERSION, 2, in};
+        OutToken out;
+        ULONG attributes = 0;
+        SECURITY_STATUS status = InitializeSecurityContextW(
+            credentials_.get(), context_.get(), host_.data(), kRequest, 0, 0, first ? nullptr : &inDesc, 0,
+            first ? context_.target() : nullptr, &out.desc, &attributes, nullptr);
+        if (first && !FAILED(status))
+            context_.Created();
+        EngineStep step;
+        step.status = FromStatus(status);
+        step.code = static_cast<unsigned long>(status);
+        if (out.buffer.cbBuffer > 0 && out.buffer.pvBuffer != nullptr) {
+            const char* token = static_cast<const char*>(out.buffer.pvBuffer);
+            step.token.assign(token, token + out.buffer.cbBuffer);
         }
+        if (!first)
+            step.extra = ExtraOf(in, 2);
+        return step;
     }
 
-    // What SChannel did not consume moves to the front of the buffer.
-    void KeepExtra(const SecBuffer& extra) {
-        if (extra.BufferType == SECBUFFER_EXTRA && extra.cbBuffer > 0 && extra.cbBuffer <= used_) {
-            std::memmove(incoming_.data(), incoming_.data() + used_ - extra.cbBuffer, extra.cbBuffer);
-            used_ = extra.cbBuffer;
-        } else {
-            used_ = 0;
-        }
-    }
-
-    // Decrypts the next record into plain_. False when more bytes are needed or the stream broke.
-    bool Decrypt(Deadline deadline) {
-        SecBuffer parts[4] = {{ULONG(used_), SECBUFFER_DATA, incoming_.data()},
+    EngineStep Decrypt(std::span<char> input) override {
+        SecBuffer parts[4] = {{ULONG(input.size()), SECBUFFER_DATA, input.data()},
                               {0, SECBUFFER_EMPTY, nullptr},
                               {0, SECBUFFER_EMPTY, nullptr},
                               {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc desc{SECBUFFER_VERSION, 4, parts};
         SECURITY_STATUS status = DecryptMessage(context_.get(), &desc, 0, nullptr);
-        if (status == SEC_E_INCOMPLETE_MESSAGE)
-            return false;
-        if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE && status != SEC_I_CONTEXT_EXPIRED) {
-            state_ = State::Broken;
-            return false;
-        }
-        plain_.clear();
-        plainBegin_ = 0;
-        const SecBuffer* extra = nullptr;
+        EngineStep step;
+        step.status = FromStatus(status);
+        step.code = static_cast<unsigned long>(status);
         for (const SecBuffer& part : parts) {
-            if (part.BufferType == SECBUFFER_DATA && part.pvBuffer != nullptr)
-                plain_.assign(static_cast<char*>(part.pvBuffer), static_cast<char*>(part.pvBuffer) + part.cbBuffer);
-            if (part.BufferType == SECBUFFER_EXTRA)
-                extra = &part;
+            if (part.BufferType == SECBUFFER_DATA && part.pvBuffer != nullptr) {
+                const char* data = static_cast<const char*>(part.pvBuffer);
+                step.data.assign(data, data + part.cbBuffer);
+            }
         }
-        // The decrypted bytes lay inside incoming_: they are copied out before the rest moves.
-        KeepExtra(extra != nullptr ? *extra : SecBuffer{0, SECBUFFER_EMPTY, nullptr});
-        if (status == SEC_I_CONTEXT_EXPIRED)
-            closed_ = true;  // The server's close_notify.
-        if (status == SEC_I_RENEGOTIATE && (Negotiate(deadline).failure != TlsFailure::None || !QuerySizes()))
-            state_ = State::Broken;
-        return state_ != State::Broken;
+        step.extra = ExtraOf(parts, 4);
+        return step;
     }
 
-    // More bytes from the server after those held; the first of all must start a TLS record.
-    IoResult ReadMore(Deadline deadline) {
-        if (used_ == incoming_.size())
-            return IoResult::Failed;  // A whole buffer without one complete record.
-        size_t got = 0;
-        IoResult r = inner_->Read(incoming_.data() + used_, incoming_.size() - used_, got, deadline);
-        if (r != IoResult::Ok)
-            return r;
-        if (!sawFirstByte_) {
-            sawFirstByte_ = true;
-            notTls_ = !IsRecordType(static_cast<unsigned char>(incoming_[used_]));
-            if (notTls_)
-                return IoResult::Failed;
-        }
-        used_ += got;
-        return IoResult::Ok;
+    bool Encrypt(std::span<const char> data, std::vector<char>& record) override {
+        record.assign(sizes_.cbHeader + data.size() + sizes_.cbTrailer, '\0');
+        std::memcpy(record.data() + sizes_.cbHeader, data.data(), data.size());
+        SecBuffer parts[4] = {
+            {sizes_.cbHeader, SECBUFFER_STREAM_HEADER, record.data()},
+            {ULONG(data.size()), SECBUFFER_DATA, record.data() + sizes_.cbHeader},
+            {sizes_.cbTrailer, SECBUFFER_STREAM_TRAILER, record.data() + sizes_.cbHeader + data.size()},
+            {0, SECBUFFER_EMPTY, nullptr},
+        };
+        SecBufferDesc desc{SECBUFFER_VERSION, 4, parts};
+        if (EncryptMessage(context_.get(), 0, &desc, 0) != SEC_E_OK)
+            return false;
+        record.resize(parts[0].cbBuffer + parts[1].cbBuffer + parts[2].cbBuffer);
+        return true;
     }
 
-    bool QuerySizes() { return QueryContextAttributesW(context_.get(), SECPKG_ATTR_STREAM_SIZES, &sizes_) == SEC_E_OK; }
+    size_t MaxMessage() override {
+        if (QueryContextAttributesW(context_.get(), SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK)
+            return 0;
+        return sizes_.cbMaximumMessage;
+    }
 
-    // A polite close_notify, sent only when it can go at once.
-    void SendCloseNotify() {
+    TlsError Check(const TlsSettings& settings) override {
+        SecPkgContext_ConnectionInfo info{};
+        SECURITY_STATUS status = QueryContextAttributesW(context_.get(), SECPKG_ATTR_CONNECTION_INFO, &info);
+        if (status != SEC_E_OK)
+            return {TlsFailure::Handshake, static_cast<unsigned long>(status)};
+        // Wine ignores the disabled protocols, so the version is checked after the fact.
+        if ((info.dwProtocol & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT)) == 0)
+            return {TlsFailure::OldProtocol, info.dwProtocol};
+        return CheckServerCertificate(*context_.get(), settings);
+    }
+
+    std::vector<char> CloseNotify() override {
         DWORD type = SCHANNEL_SHUTDOWN;
         SecBuffer shutdown{sizeof type, SECBUFFER_TOKEN, &type};
         SecBufferDesc desc{SECBUFFER_VERSION, 1, &shutdown};
         if (ApplyControlToken(context_.get(), &desc) != SEC_E_OK)
-            return;
+            return {};
         OutToken out;
         ULONG attributes = 0;
         SECURITY_STATUS status = InitializeSecurityContextW(credentials_.get(), context_.get(), host_.data(), kRequest,
                                                             0, 0, nullptr, 0, nullptr, &out.desc, &attributes, nullptr);
-        if ((status == SEC_E_OK || status == SEC_I_CONTEXT_EXPIRED) && out.buffer.cbBuffer > 0)
-            inner_->WriteAll(static_cast<char*>(out.buffer.pvBuffer), out.buffer.cbBuffer, Clock::now());
+        if ((status != SEC_E_OK && status != SEC_I_CONTEXT_EXPIRED) || out.buffer.pvBuffer == nullptr)
+            return {};
+        const char* alert = static_cast<const char*>(out.buffer.pvBuffer);
+        return std::vector<char>(alert, alert + out.buffer.cbBuffer);
     }
 
-    std::unique_ptr<Stream> inner_;
+private:
     Credentials credentials_;
     Context context_;
     std::wstring host_;
     SecPkgContext_StreamSizes sizes_{};
-    std::vector<char> incoming_;  // Encrypted bytes from the server, used_ of them held.
-    size_t used_ = 0;
-    std::vector<char> plain_;  // Decrypted bytes not yet handed out, from plainBegin_.
-    size_t plainBegin_ = 0;
-    State state_ = State::Plain;
-    bool closed_ = false;
-    bool sawFirstByte_ = false;
-    bool notTls_ = false;
 };
 
 }  // namespace
 
 std::unique_ptr<TlsStream> TlsStream::Wrap(std::unique_ptr<Stream> inner) {
-    return std::make_unique<SchannelStream>(std::move(inner));
+    return MakeEngineStream(std::move(inner), std::make_unique<SchannelEngine>());
 }
 
 }  // namespace nmail
