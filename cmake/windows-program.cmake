@@ -41,8 +41,8 @@ set(SORABUNE_RC ${CMAKE_SOURCE_DIR}/resources/Sorabune.rc)
 set_source_files_properties(${SORABUNE_RC} PROPERTIES OBJECT_DEPENDS "${SORABUNE_RESOURCE_FILES}")
 
 add_executable(Sorabune WIN32 ${CMAKE_SOURCE_DIR}/app/main_win.cpp ${SORABUNE_RC})
-# TLS for the mail check: SChannel and the system's certificate store, both Windows' own DLLs.
-target_link_libraries(Sorabune PRIVATE app secur32 crypt32)
+# The mail check's TLS brings secur32 and crypt32 (Windows' own) through nmail, loaded on first use.
+target_link_libraries(Sorabune PRIVATE app)
 target_include_directories(Sorabune PRIVATE $<$<COMPILE_LANGUAGE:RC>:${CMAKE_SOURCE_DIR}/resources>)
 target_link_options(Sorabune PRIVATE -static -municode -mwindows $<$<CONFIG:Release>:-s>)
 
