@@ -197,11 +197,13 @@ TEST_F(Dovecot, TlsPortAndStlsFetchEveryMessageEncrypted) {
     EXPECT_EQ(server_->Logins().back().find(" TLSv1."), std::string::npos) << server_->Logins().back();
 }
 
-TEST_F(Dovecot, UntrustedOrWrongNameCertificateEndsTheConnectionBeforeLogin) {
+TEST_F(Dovecot, UntrustedExpiredOrWrongNameCertificateEndsTheConnectionBeforeLogin) {
     Instance other(dir_ + "/other", certs_, "other");
     Instance self(dir_ + "/self", certs_, "self");
+    Instance expired(dir_ + "/expired", certs_, "expired");
     ASSERT_FALSE(other.pid.empty());
     ASSERT_FALSE(self.pid.empty());
+    ASSERT_FALSE(expired.pid.empty());
     struct Case {
         std::string server;
         const wchar_t* reason;
@@ -220,6 +222,7 @@ TEST_F(Dovecot, UntrustedOrWrongNameCertificateEndsTheConnectionBeforeLogin) {
     EXPECT_TRUE(Contains(LastMessage(), L"発行者が信頼されていない"));
     EXPECT_TRUE(other.Logins().empty());
     EXPECT_TRUE(self.Logins().empty());
+    EXPECT_TRUE(expired.Logins().empty());
 }
 
 }  // namespace
