@@ -1,8 +1,8 @@
 """A private Dovecot POP3 server on loopback, through tests/dovecot/start_dovecot.sh and stop_dovecot.sh,
 optionally with TLS: a certificate from a test CA made for the run, which the run's Wine prefix trusts."""
 
-import importlib.util
 import os
+import runpy
 import shutil
 import socket
 import subprocess
@@ -27,10 +27,8 @@ def test_certificates(session):
             skip("openssl is not installed (apt-get install openssl)", whole_run=False)
         subprocess.run(["bash", os.path.join(SCRIPTS, "make_certs.sh"), folder], check=True, capture_output=True,
                        timeout=60)
-        spec = importlib.util.spec_from_file_location("trust_in_wine", os.path.join(SCRIPTS, "trust_in_wine.py"))
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
-        module.trust(os.path.join(folder, "ca.pem"), env=session.env)
+        trust = runpy.run_path(os.path.join(SCRIPTS, "trust_in_wine.py"))["trust"]
+        trust(os.path.join(folder, "ca.pem"), env=session.env)
     return folder
 
 
