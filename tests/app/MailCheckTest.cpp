@@ -47,9 +47,12 @@ TEST_F(MailCheck, NoServerMakesNoLibraryCall) {
 
 TEST_F(MailCheck, FailedConnectWritesStatusAndSkipsLoginAndClose) {
     h.mail.connectResult = -1;
-    EXPECT_EQ(Check(), Calls{"connect"});
+    h.Start();
+    h.mail.calls.clear();
+    CheckMail(*h.app);  // not through "メールチェック", which would close the window holding the status line
+    EXPECT_EQ(h.mail.calls, Calls{"connect"});
     EXPECT_EQ(h.mail.lastServer, "pop.example");
-    h.app->GetSetForm().Load();  // the check's status line went to the window it then closed
+    EXPECT_EQ(h.gui.Window(L"SetForm")->Text(setform_layout::Text1), L"メールのチェックをしています。");
     EXPECT_EQ(NoticeCount(), L"0");
 }
 
