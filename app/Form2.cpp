@@ -1,3 +1,4 @@
+// The main window (Form2): its load and unload steps, the 操作 button and the appearance timer.
 #include "app/Form2.h"
 
 #include "app/App.h"

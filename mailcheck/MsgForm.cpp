@@ -1,3 +1,4 @@
+// The new-mail notice (MsgForm): made topmost when it loads.
 #include "mailcheck/MsgForm.h"
 
 #include "app/App.h"

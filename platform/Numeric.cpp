@@ -1,3 +1,4 @@
+// Numeric conversions with the runtime's rounding and overflow rules.
 #include "platform/Numeric.h"
 
 #include <cmath>

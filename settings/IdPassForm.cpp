@@ -1,3 +1,4 @@
+// The account dialog (IdPassForm): loads the stored user ID and password; OK takes what was typed.
 #include "settings/IdPassForm.h"
 
 #include "app/App.h"

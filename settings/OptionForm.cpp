@@ -1,3 +1,4 @@
+// The server dialog (OptionForm): edits the server settings and writes them to quillo.ini on OK.
 #include "settings/OptionForm.h"
 
 #include "app/App.h"

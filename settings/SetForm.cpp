@@ -1,3 +1,4 @@
+// The settings window (SetForm): the handlers of its buttons, menus and auto-disconnect box.
 #include "settings/SetForm.h"
 
 #include "app/App.h"

@@ -1,3 +1,4 @@
+// The form runtime's window-independent half: loading, showing, unloading and the handlers' calls.
 #include "platform/forms/Form.h"
 
 #include <cmath>

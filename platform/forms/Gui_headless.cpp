@@ -1,3 +1,4 @@
+// The headless window system: every window a record, every timer on a virtual clock.
 #include "platform/forms/Gui_headless.h"
 
 #include <algorithm>
