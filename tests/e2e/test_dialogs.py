@@ -1,5 +1,6 @@
-"""The account and server dialogs worked through their real controls, the keyboard-only 切断 button, and a
-first run that sets everything up through the dialogs and then checks mail against Dovecot."""
+"""The account and server dialogs worked through their real controls, the keyboard-only 切断 button, 作者
+answered No, and a first run that sets everything up through the dialogs and then checks mail against
+Dovecot."""
 
 import os
 import shutil
@@ -229,6 +230,22 @@ class DialogsTest(harness.SorabuneTestCase):
         self.assertEqual(app.msgboxes(), [], "切断 says nothing")
         self.assertEqual(app.form("SetForm")["hwnd"], settings["hwnd"])
         self.assertEqual(app.form("Form2")["visible"], True)
+
+    def test_maker_page_declined_opens_nothing(self):
+        app = self.launch(ini=INI)
+        settings = open_settings(app)
+        before = {(window["pid"], window["class"]) for window in app.windows() if window["visible"]}
+        app.click("SetForm", "Command5")  # 作者
+        box = app.wait_msgbox("確認")
+        self.assertEqual(box["text"], "「Kinoha」作者のホームページです。ちょっと見てみますか？")
+        self.assertEqual(len(box["buttons"]), 2, "a Yes/No question")
+        app.press_msgbox("いいえ")
+        app.wait_until(lambda: not app.msgboxes(), message="the question box to close")
+        # Long enough for the browser that Yes opens under Wine (an IEFrame window) to have shown.
+        self.assertTrue(stays_open(app, "SetForm", 3.0), "the settings window stays open")
+        self.assertEqual(app.form("SetForm")["hwnd"], settings["hwnd"])
+        after = {(window["pid"], window["class"]) for window in app.windows() if window["visible"]}
+        self.assertEqual(after, before, "answering No must open no window")
 
     def test_first_run_set_up_through_dialogs_then_check(self):
         pop3 = self.start_pop3(user="hanako", password="kusa.Mochi9", messages=3)

@@ -1,0 +1,192 @@
+// The Win32 backends no end-to-end scenario reaches, run under Wine as the program runs them:
+//   sound     the jingle's MCI strings (open, play, close) on PROGRAM_FOLDER\Sound\Kouka.mid
+//   dialup    RasEnumConnectionsA with the program's 424-byte connection record
+//   browser   the default-browser fallback of "作者" (ShellExecuteW on about.html's file URL), answered by
+//             this tool itself, registered as the handler of ".html"
+//   box       the Yes/No question box of "作者" (style 36), answered Yes and No
+//   record FILE ARG  (the ".html" handler) writes ARG to FILE
+//
+//   backend_check.exe PROGRAM_FOLDER  runs every check with a copy of the program folder; one PASS or FAIL
+//                                     line each, then "N passed, N failed"; exit 0 only when all pass
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "app/Sound.h"
+#include "platform/Backends_win.h"
+#include "platform/forms/Gui_win.h"
+#include "settings/SetForm.h"
+
+namespace {
+
+int passed = 0;
+int failed = 0;
+
+void Check(bool ok, const std::string& what, const std::string& detail = {}) {
+    ++(ok ? passed : failed);
+    std::printf("%s %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), detail.empty() ? "" : ": ", detail.c_str());
+}
+
+std::string Utf8(std::wstring_view text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::string Code(std::uint32_t code) {
+    return "result " + std::to_string(code);
+}
+
+void CheckSound(const std::wstring& folder) {
+    platform::Win32Mci mci;
+    std::uint32_t open = mci.SendString(SoundOpenCommand(folder));
+    Check(open == 0, "sound: the open string with its quoted path and the alias", Code(open));
+    std::uint32_t again = mci.SendString(SoundOpenCommand(folder));
+    Check(again == MCIERR_DUPLICATE_ALIAS, "sound: a second open finds the alias in use", Code(again));
+    std::uint32_t play = mci.SendString(L"play MIDIFILE notify");
+    Check(play == 0, "sound: play MIDIFILE notify", Code(play));
+    std::uint32_t close = mci.SendString(L"close MIDIFILE");
+    Check(close == 0, "sound: close MIDIFILE", Code(close));
+    std::uint32_t closed = mci.SendString(L"close MIDIFILE");
+    Check(closed == MCIERR_INVALID_DEVICE_NAME, "sound: close with nothing open fails quietly", Code(closed));
+    // Without the quotation marks the blank in the folder's name ends the file name: the check can tell.
+    std::wstring bare = L"open " + folder + L"\\Sound\\Kouka.mid alias MIDIFILE";
+    std::uint32_t unquoted = mci.SendString(bare);
+    Check(unquoted != 0, "sound: the same path unquoted is refused", Code(unquoted));
+    mci.SendString(L"close MIDIFILE");
+}
+
+void CheckDialUp() {
+    platform::Win32DialUp dialUp;
+    std::vector<platform::DialUpConnection> connections{1, 2};
+    std::uint32_t result = dialUp.EnumConnections(connections);
+    Check(result == 0 && connections.empty(), "dial-up: RasEnumConnectionsA takes the 424-byte record",
+          Code(result) + ", " + std::to_string(connections.size()) + " connections");
+}
+
+// Makes this tool the handler that the shell runs for ".html" files.
+bool RegisterHtmlHandler(const std::wstring& self, const std::wstring& recordFile) {
+    std::wstring command = L"\"" + self + L"\" record \"" + recordFile + L"\" \"%1\"";
+    auto set = [](const wchar_t* key, const std::wstring& value) {
+        HKEY handle = nullptr;
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr))
+            return false;
+        LSTATUS status = RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                        DWORD((value.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(handle);
+        return status == ERROR_SUCCESS;
+    };
+    return set(L".html", L"SorabuneCheck.html") && set(L"SorabuneCheck.html\\shell\\open\\command", command);
+}
+
+// The handler's argument, as UTF-16 ending in a newline.
+void WriteRecord(const wchar_t* recordFile, std::wstring text) {
+    text += L'\n';
+    std::ofstream(recordFile, std::ios::binary)
+        .write(reinterpret_cast<const char*>(text.data()), std::streamsize(text.size() * sizeof(wchar_t)));
+}
+
+std::wstring WaitForRecord(const std::wstring& recordFile) {
+    for (int i = 0; i < 300; ++i) {
+        std::ifstream in(recordFile.c_str(), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+        if (!text.empty() && text.back() == L'\n') {
+            text.pop_back();
+            return text;
+        }
+        Sleep(100);
+    }
+    return L"(nothing within 30 s)";
+}
+
+void CheckBrowser(const std::wstring& folder, const std::wstring& self) {
+    std::wstring recordFile = folder + L"\\browser-record.txt";
+    if (!RegisterHtmlHandler(self, recordFile)) {
+        Check(false, "browser: registering the .html handler");
+        return;
+    }
+    platform::Win32Browser browser;
+    browser.OpenDefault(HomePageAddress(folder));
+    std::wstring opened = WaitForRecord(recordFile);
+    std::wstring page = folder + L"\\about.html";
+    Check(opened == page, "browser: the default browser is handed about.html of the program folder",
+          Utf8(HomePageAddress(folder)) + " -> " + Utf8(opened));
+}
+
+// Answers the question box once it is up on `thread`, after checking it, and returns what it saw.
+std::string AnswerBox(DWORD thread, int answer) {
+    for (int i = 0; i < 300; ++i) {
+        HWND box = nullptr;
+        EnumThreadWindows(
+            thread,
+            [](HWND window, LPARAM found) {
+                wchar_t name[16] = L"";
+                GetClassNameW(window, name, 16);
+                if (std::wstring_view(name) == L"#32770" && IsWindowVisible(window))
+                    *reinterpret_cast<HWND*>(found) = window;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&box));
+        if (box) {
+            std::string seen;
+            wchar_t text[256] = L"";
+            GetWindowTextW(box, text, 256);
+            seen += Utf8(text) == "確認" ? "" : " title";
+            if (!GetDlgItem(box, IDYES) || !GetDlgItem(box, IDNO) || GetDlgItem(box, IDOK) || GetDlgItem(box, IDCANCEL))
+                seen += " buttons";
+            bool question = false;
+            for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+                    question |= HICON(SendMessageW(child, STM_GETICON, 0, 0)) == LoadIconW(nullptr, IDI_QUESTION);
+            }
+            seen += question ? "" : " icon";
+            PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), LPARAM(GetDlgItem(box, answer)));
+            return seen;
+        }
+        Sleep(100);
+    }
+    return " (no box within 30 s)";
+}
+
+void CheckQuestionBox() {
+    platform::Win32Gui gui(GetModuleHandleW(nullptr));
+    DWORD boxThread = GetCurrentThreadId();
+    for (int answer : {IDNO, IDYES}) {
+        std::string seen;
+        std::thread answering([&seen, boxThread, answer] { seen = AnswerBox(boxThread, answer); });
+        int result = gui.MessageBox(L"「Kinoha」作者のホームページです。ちょっと見てみますか？", L"確認", 36);
+        answering.join();
+        Check(seen.empty() && result == answer,
+              std::string("box: style 36 is a Yes/No question answered ") + (answer == IDYES ? "Yes" : "No"),
+              Code(std::uint32_t(result)) + (seen.empty() ? "" : ", wrong:" + seen));
+    }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc == 4 && std::wstring_view(argv[1]) == L"record") {
+        WriteRecord(argv[2], argv[3]);
+        return 0;
+    }
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: backend_check PROGRAM_FOLDER\n");
+        return 2;
+    }
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder = argv[1];
+    CheckSound(folder);
+    CheckDialUp();
+    CheckBrowser(folder, self);
+    CheckQuestionBox();
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
