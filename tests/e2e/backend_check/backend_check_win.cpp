@@ -16,6 +16,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/Sound.h"
 #include "platform/Backends_win.h"
@@ -43,25 +44,53 @@ std::string Code(std::uint32_t code) {
     return "result " + std::to_string(code);
 }
 
+// The real command-string interface, keeping each result so that the program's own calls can be judged.
+class RecordingMci final : public platform::Mci {
+public:
+    std::uint32_t SendString(std::wstring_view command) override {
+        std::uint32_t result = real_.SendString(command);
+        sent.push_back(Utf8(command) + " -> " + std::to_string(result));
+        return result;
+    }
+    std::vector<std::string> sent;
+
+private:
+    platform::Win32Mci real_;
+};
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines)
+        out += (out.empty() ? "" : "; ") + line;
+    return out;
+}
+
 void CheckSound(const std::wstring& folder) {
-    platform::Win32Mci mci;
-    std::uint32_t open = mci.SendString(SoundOpenCommand(folder));
-    Check(open == 0, "sound: the open string with its quoted path and the alias", Code(open));
-    std::uint32_t again = mci.SendString(SoundOpenCommand(folder));
-    Check(again == MCIERR_DUPLICATE_ALIAS, "sound: a second open finds the alias in use", Code(again));
-    std::uint32_t play = mci.SendString(L"play MIDIFILE notify");
-    Check(play == 0, "sound: play MIDIFILE notify", Code(play));
-    std::uint32_t close = mci.SendString(L"close MIDIFILE");
-    Check(close == 0, "sound: close MIDIFILE", Code(close));
-    std::uint32_t closed = mci.SendString(L"close MIDIFILE");
-    Check(closed == MCIERR_INVALID_DEVICE_NAME, "sound: close with nothing open fails quietly", Code(closed));
+    RecordingMci mci;
+    PlaySoundEffect(mci, folder);
+    Check(mci.sent.size() == 2 && mci.sent[0].ends_with(" -> 0") && mci.sent[1].ends_with(" -> 0"),
+          "sound: the jingle's open (quoted path, alias) and play strings", Joined(mci.sent));
+    mci.sent.clear();
+    PlaySoundEffect(mci, folder);
+    std::string inUse = " -> " + std::to_string(MCIERR_DUPLICATE_ALIAS);
+    Check(mci.sent.size() == 2 && mci.sent[0].ends_with(inUse) && mci.sent[1].ends_with(" -> 0"),
+          "sound: started again, the open finds the alias in use and the play goes to the open device",
+          Joined(mci.sent));
+    mci.sent.clear();
+    CloseSoundEffect(mci);
+    CloseSoundEffect(mci);
+    std::string nothingOpen = " -> " + std::to_string(MCIERR_INVALID_DEVICE_NAME);
+    Check(mci.sent.size() == 2 && mci.sent[0].ends_with(" -> 0") && mci.sent[1].ends_with(nothingOpen),
+          "sound: close MIDIFILE, and once more with nothing open (fails quietly)", Joined(mci.sent));
     // Without the quotation marks the blank in the folder's name ends the file name: the check can tell.
-    std::wstring bare = L"open " + folder + L"\\Sound\\Kouka.mid alias MIDIFILE";
-    std::uint32_t unquoted = mci.SendString(bare);
-    Check(unquoted != 0, "sound: the same path unquoted is refused", Code(unquoted));
+    mci.sent.clear();
+    mci.SendString(L"open " + folder + L"\\Sound\\Kouka.mid alias MIDIFILE");
+    Check(!mci.sent[0].ends_with(" -> 0"), "sound: the same path unquoted is refused", Joined(mci.sent));
     mci.SendString(L"close MIDIFILE");
 }
 
+// Wine's remote-access service has no connections and does not judge the record's size: this runs the call
+// (rasapi32 loaded on first use, the table, the answer) but only Windows itself can refuse a wrong size.
 void CheckDialUp() {
     platform::Win32DialUp dialUp;
     std::vector<platform::DialUpConnection> connections{1, 2};
