@@ -149,7 +149,7 @@ void CheckBrowser(const std::wstring& folder, const std::wstring& self) {
           Utf8(HomePageAddress(folder)) + " -> " + Utf8(opened));
 }
 
-// Answers the question box once it is up on `thread`, after checking it, and returns what it saw.
+// Answers the question box once it is up on `thread`, after looking it over; returns what was wrong with it.
 std::string AnswerBox(DWORD thread, int answer) {
     for (int i = 0; i < 300; ++i) {
         HWND box = nullptr;
