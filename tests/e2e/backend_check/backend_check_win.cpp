@@ -3,7 +3,8 @@
 //   dialup    RasEnumConnectionsA with the program's 424-byte connection record
 //   browser   the default-browser fallback of "作者" (ShellExecuteW on about.html's file URL), answered by
 //             this tool itself, registered as the handler of ".html"
-//   box       the Yes/No question box of "作者" (style 36), answered Yes and No
+//   box       the Yes/No question box of "作者" (style 36), answered Yes and No; any box keeps every form
+//             of the program, even one made while it is open, from taking input
 //   record FILE ARG  (the ".html" handler) writes ARG to FILE
 //
 //   backend_check.exe PROGRAM_FOLDER  runs every check with a copy of the program folder; one PASS or FAIL
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +23,10 @@
 #include "app/Sound.h"
 #include "platform/Backends_win.h"
 #include "platform/forms/Gui_win.h"
+#include "resources/layouts/IdPassFormLayout.h"
+#include "resources/layouts/MsgFormLayout.h"
+#include "resources/layouts/OptionFormLayout.h"
+#include "resources/layouts/SetFormLayout.h"
 #include "settings/SetForm.h"
 
 namespace {
@@ -198,6 +204,62 @@ void CheckQuestionBox() {
     }
 }
 
+struct NoEvents final : platform::WindowEvents {
+    void OnClick(int) override {}
+    void OnTimer(int) override {}
+    void OnMouseDown(int, int, float, float) override {}
+    void OnCloseRequest() override {}
+};
+
+HWND Form(const wchar_t* caption) {
+    return FindWindowW(L"SorabuneForm", caption);
+}
+
+// A form made by a timer while the box is open, as the main window's timer makes the mascot.
+platform::Win32Gui* lateGui = nullptr;
+std::unique_ptr<platform::NativeWindow> lateForm;
+void CALLBACK MakeLateForm(HWND, UINT, UINT_PTR timer, DWORD) {
+    static NoEvents events;
+    KillTimer(nullptr, timer);
+    lateForm = lateGui->CreateNativeWindow(setform_layout::kForm, events);
+    lateForm->Show();
+}
+
+// While the box is open no form takes input: shown, hidden and newly made ones are disabled; afterwards
+// exactly those that were enabled are enabled again.
+void CheckWholeProgramModal() {
+    platform::Win32Gui gui(GetModuleHandleW(nullptr));
+    NoEvents events;
+    auto shown = gui.CreateNativeWindow(msgform_layout::kForm, events);
+    auto hidden = gui.CreateNativeWindow(idpass_layout::kForm, events);
+    auto disabled = gui.CreateNativeWindow(option_layout::kForm, events);
+    shown->Show();
+    EnableWindow(Form(L"サーバー設定"), FALSE);
+    lateGui = &gui;
+    SetTimer(nullptr, 0, 300, &MakeLateForm);
+    std::string during;
+    std::thread answering([&during, boxThread = GetCurrentThreadId()] {
+        for (int i = 0; i < 300 && !IsWindowVisible(Form(L"設定")); ++i)  // shown once it is fully made
+            Sleep(100);
+        for (const wchar_t* caption : {L"新着お知らせ", L"ID,PASS", L"サーバー設定", L"設定"}) {
+            if (IsWindowEnabled(Form(caption)))
+                during.append(" ").append(Utf8(caption));
+        }
+        AnswerBox(boxThread, IDOK);
+    });
+    gui.MessageBox(L"エラー本文", L"エラー", 0);
+    answering.join();
+    std::string after;
+    for (const wchar_t* caption : {L"新着お知らせ", L"ID,PASS", L"設定"}) {
+        if (!IsWindowEnabled(Form(caption)))
+            after.append(" ").append(Utf8(caption));
+    }
+    after += IsWindowEnabled(Form(L"サーバー設定")) ? " サーバー設定" : "";
+    Check(during.empty() && after.empty(), "box: modal to every form of the program, a form made meanwhile too",
+          "enabled during:" + during + "; wrong after:" + after);
+    lateForm.reset();
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -216,6 +278,7 @@ int wmain(int argc, wchar_t** argv) {
     CheckDialUp();
     CheckBrowser(folder, self);
     CheckQuestionBox();
+    CheckWholeProgramModal();
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }
