@@ -5,6 +5,7 @@ that the mailbox is left as it was."""
 
 import os
 import poplib
+import time
 import unittest
 
 from tests.e2e import harness
@@ -87,14 +88,29 @@ class MailCheckTest(harness.SorabuneTestCase):
         pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
         app = self.launch(ini=INI, id_pass=harness.profile("EXEINI", NAME=USER, NAME2="wrong", NAME3=1),
                           quillo=harness.quillo(pop3=pop3.address))
-        check_mail(app)
+        settings = open_settings(app)
+        # The settings window opens right over the main window: move it off by its caption.
+        left, caption_y = settings["rect"]["x"] + 40, (settings["rect"]["y"] + settings["client"]["y"]) // 2
+        app.drag(left, caption_y, left + 250, caption_y)
+        app.wait_until(lambda: app.form("SetForm")["rect"]["x"] >= settings["rect"]["x"] + 200, message="moved")
+        app.click("SetForm", "Command6")
         box = app.wait_msgbox("エラー")
         self.assertIn("-ERR", box["text"], "the error box should carry the server's reply")
         self.assertEqual([button["text"] for button in box["buttons"]], ["OK"])
         self.assertIsNone(app.form("MsgForm"), "the notice comes only after the error box is closed")
+        # The box is modal to the whole program: the main window's close box must not end it mid-check.
+        for form in ("Form2", "SetForm"):
+            self.assertFalse(app.form(form)["enabled"], f"{form} takes input under the error box")
+        main = app.form("Form2")
+        seen = app.click_at(main["client"]["x"] + main["client"]["w"] - 8, (main["rect"]["y"] + main["client"]["y"]) // 2)
+        self.assertEqual(seen["form"], "Form2", f"the click meant for the main window's close box landed on {seen}")
+        time.sleep(0.5 * self.session.scale)
+        self.assertTrue(app.alive(), "a click on the main window's close box ended the program under the error box")
+        self.assertEqual([box["title"] for box in app.msgboxes()], ["エラー"])
 
         app.press_msgbox("OK")
         self.assertNotice(app, NO_MAIL, -1)
+        self.assertTrue(app.form("Form2")["enabled"], "the main window takes input again once the box is closed")
         self.assertEqual(app.msgboxes(), [])
         self.assertEqual(mailbox_count(pop3), 3)
 
