@@ -1,13 +1,13 @@
 # The Windows program: Sorabune.exe, statically linked so that it needs only Windows' own DLLs, and the
-# ready-to-run folder dist/ beside it (the program, its sound file and the empty "★MailData" folder
-# that it expects but never creates).
+# ready-to-run folder dist/ beside it (the program, its page about.html, its sound file and the empty
+# "★MailData" folder that it expects but never creates).
 #
-# Run with `cmake -DEXE=... -DSOURCE_DIR=... -DDIST=... -P windows-program.cmake`, this same file
-# lays out dist/ after each build.
+# Run with `cmake -DEXE=... -DABOUT=... -DSOURCE_DIR=... -DDIST=... -P windows-program.cmake`, this same
+# file lays out dist/ after each build.
 
 if(CMAKE_SCRIPT_MODE_FILE)
     file(MAKE_DIRECTORY "${DIST}/Sound" "${DIST}/★MailData")
-    file(COPY "${EXE}" DESTINATION "${DIST}")
+    file(COPY "${EXE}" "${ABOUT}" DESTINATION "${DIST}")
     set(sound "${SOURCE_DIR}/resources/Sound/Kouka.mid")
     if(EXISTS "${sound}")
         file(COPY "${sound}" DESTINATION "${DIST}/Sound")
@@ -41,13 +41,20 @@ set(SORABUNE_RC ${CMAKE_SOURCE_DIR}/resources/Sorabune.rc)
 set_source_files_properties(${SORABUNE_RC} PROPERTIES OBJECT_DEPENDS "${SORABUNE_RESOURCE_FILES}")
 
 add_executable(Sorabune WIN32 ${CMAKE_SOURCE_DIR}/app/main_win.cpp ${SORABUNE_RC})
+# The mail check's TLS brings secur32 and crypt32 (Windows' own) through nmail, loaded on first use.
 target_link_libraries(Sorabune PRIVATE app)
 target_include_directories(Sorabune PRIVATE $<$<COMPILE_LANGUAGE:RC>:${CMAKE_SOURCE_DIR}/resources>)
 target_link_options(Sorabune PRIVATE -static -municode -mwindows $<$<CONFIG:Release>:-s>)
 
+# The page "作者" opens, with this build's version.
+set(SORABUNE_ABOUT ${CMAKE_BINARY_DIR}/about.html)
+configure_file(${CMAKE_SOURCE_DIR}/resources/about.html ${SORABUNE_ABOUT} @ONLY)
+# A changed page relinks the program, so that the step below copies it into dist/.
+set_property(TARGET Sorabune APPEND PROPERTY LINK_DEPENDS ${SORABUNE_ABOUT})
+
 set(SORABUNE_DIST ${CMAKE_BINARY_DIR}/dist)
 add_custom_command(TARGET Sorabune POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:Sorabune> -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
-            -DDIST=${SORABUNE_DIST} -P ${CMAKE_CURRENT_LIST_FILE}
+    COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:Sorabune> -DABOUT=${SORABUNE_ABOUT}
+            -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DDIST=${SORABUNE_DIST} -P ${CMAKE_CURRENT_LIST_FILE}
     COMMENT "Laying out ${SORABUNE_DIST}"
     VERBATIM)

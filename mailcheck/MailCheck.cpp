@@ -67,7 +67,8 @@ void FetchAll(platform::MailLibrary& mail, int handle, int count, WorkBuffers& b
     }
 }
 
-void ShowLoginError(App& app, WorkBuffers& buf) {
+// The library's text of its last failure, in the same box for a failed connection and a failed login.
+void ShowLibraryError(App& app, WorkBuffers& buf) {
     int capacity = kTextBufferSize;
     app.Platform().mail.NMailGetMessage(0, buf.a.data(), &capacity);
     std::wstring text = TrimAtNul(platform::FromAnsi(std::string_view(buf.a.data(), buf.a.size())));
@@ -89,7 +90,7 @@ int LogInAndFetch(App& app, int handle) {
     if (count > 0)
         FetchAll(mail, handle, count, buf);
     else if (count < 0)
-        ShowLoginError(app, buf);
+        ShowLibraryError(app, buf);
     return count;
 }
 
@@ -118,7 +119,10 @@ void CheckMail(App& app) {
         platform::MailLibrary& mail = app.Platform().mail;
         int handle = mail.NMailPop3Connect(platform::ToAnsi(server));
         app.GetSetForm()[setform_layout::Text1].SetText(L"メールのチェックをしています。");
-        if (handle != kNoConnection) {
+        if (handle == kNoConnection) {
+            WorkBuffers buf;
+            ShowLibraryError(app, buf);
+        } else {
             count = LogInAndFetch(app, handle);
             mail.NMailPop3Close(handle);
         }

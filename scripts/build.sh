@@ -16,6 +16,8 @@ for arg in "$@"; do
 done
 cmake --preset windows -DSORABUNE_WERROR=$werror >/dev/null
 cmake --build --preset windows -j "$jobs"
+# The release zip, whose contents the tests check.
+cmake --build --preset windows --target package
 if [ "$windows_only" = 0 ]; then
     cmake --preset linux -DSORABUNE_WERROR=$werror >/dev/null
     cmake --build --preset linux -j "$jobs"

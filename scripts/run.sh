@@ -44,11 +44,19 @@ if [ "$demo" = 1 ]; then
     port=11110
     bash tests/dovecot/stop_dovecot.sh "$mailbox" >/dev/null 2>&1 || true
     rm -rf "$mailbox"
-    bash tests/dovecot/start_dovecot.sh "$mailbox" "$port" demo sorabune 3 >/dev/null
+    # The demo server offers STLS with a certificate from a CA of its own, which this Wine prefix trusts.
+    certs="$data/demo-certs"
+    if ! openssl x509 -checkend 86400 -noout -in "$certs/server.pem" >/dev/null 2>&1; then
+        rm -rf "$certs"
+        bash tests/dovecot/make_certs.sh "$certs"
+        python3 tests/dovecot/trust_in_wine.py "$certs/ca.pem"
+    fi
+    bash tests/dovecot/start_dovecot.sh "$mailbox" "$port" demo sorabune 3 \
+        --tls $((port + 1)) "$certs/server.pem" "$certs/server.key" >/dev/null
     cleanup+=("bash '$repo/tests/dovecot/stop_dovecot.sh' '$mailbox'")
-    printf 'SMTP=\r\nPOP3=127.0.0.1:%s\r\nMAIL=demo@example.jp\r\nAPOP=0\r\n' "$port" >"$work/quillo.ini"
+    printf 'SMTP=\r\nPOP3=localhost:%s\r\nMAIL=demo@example.jp\r\nAPOP=0\r\n' "$port" >"$work/quillo.ini"
     printf '[EXEINI]\r\nNAME=demo\r\nNAME2=sorabune\r\nNAME3=1\r\n' >"$program/★MailData/iniIdPass.ini"
-    echo "Demo mailbox: 3 messages at 127.0.0.1:$port (user demo)."
+    echo "Demo mailbox: 3 messages at localhost:$port (user demo), encrypted with STLS."
 fi
 
 cd "$work"

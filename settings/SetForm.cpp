@@ -7,6 +7,7 @@
 #include "mailcheck/DialUpDisconnect.h"
 #include "mailcheck/MailCheck.h"
 #include "mascot/Form1.h"
+#include "platform/FileUrl.h"
 #include "resources/layouts/SetFormLayout.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
@@ -17,6 +18,10 @@ namespace {
 constexpr int kYesNoQuestion = 36;  // MB_YESNO | MB_ICONQUESTION
 constexpr int kYes = 6;             // IDYES
 }  // namespace
+
+std::wstring HomePageAddress(std::wstring_view programFolder) {
+    return platform::FileUrl(std::wstring(programFolder) + L"\\about.html");
+}
 
 SetForm::SetForm(App& app) : Form(app.Gui(), kForm), app_(app) {}
 
@@ -63,9 +68,10 @@ void SetForm::OfferHomePage() {
         app_.Gui().MessageBox(L"「Kinoha」作者のホームページです。ちょっと見てみますか？", L"確認", kYesNoQuestion);
     if (answer != kYes)
         return;
+    std::wstring address = HomePageAddress(app_.Gui().ProgramFolder());
     // Current systems no longer provide the old browser object; the default browser takes its place.
-    if (!app_.Platform().browser.NavigateInternetExplorer(kHomePageAddress))
-        app_.Platform().browser.OpenDefault(kHomePageAddress);
+    if (!app_.Platform().browser.NavigateInternetExplorer(address))
+        app_.Platform().browser.OpenDefault(address);
 }
 
 void SetForm::RunMailCheck() {

@@ -2,6 +2,9 @@
 // read from the flag file at every load and written back at every unload.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "platform/forms/Form.h"
 
 class App;
@@ -29,5 +32,5 @@ private:
     App& app_;
 };
 
-// The maker's home page that "作者" offers.
-inline constexpr wchar_t kHomePageAddress[] = L"https://sorabune.example.jp/";
+// The page "作者" offers: about.html, shipped in the program folder, as a file URL.
+std::wstring HomePageAddress(std::wstring_view programFolder);

@@ -2,9 +2,11 @@
 # POP3 mail check benchmark: Dovecot on loopback with 1,000 messages of 20 KB; times the mail check's call
 # sequence through nmail against curl fetching the same messages over one connection, and prints the figures.
 #
-#   bench/pop3/run.sh [--rtt MS] [PATH_TO_pop3_mailcheck_bench [PATH_TO_pop3_checkmail_bench]]
+#   bench/pop3/run.sh [--tls] [--rtt MS] [PATH_TO_pop3_mailcheck_bench [PATH_TO_pop3_checkmail_bench]]
 #
 # The second program, when given, runs the program's whole mail check (its windows headless) as well.
+# --tls: both clients use TLS from the first byte (pop3s://localhost) with a test CA made for the run;
+# the whole mail check is then left out (the program trusts only the system's roots).
 # --rtt puts a delay proxy (delay_proxy.py) between both clients and Dovecot that adds MS milliseconds of
 # round trip, as a real link would.
 #
@@ -19,11 +21,15 @@ runs=${RUNS:-3}
 user=bench
 pass=benchpass
 
+tls=0
 rtt=""
-if [[ ${1:-} == --rtt ]]; then
-    rtt=$2
-    shift 2
-fi
+while [[ ${1:-} == --* ]]; do
+    case $1 in
+        --tls) tls=1; shift ;;
+        --rtt) rtt=$2; shift 2 ;;
+        *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+done
 bench=${1:-}
 checkmail=${2:-}
 if [[ -z $bench ]]; then
@@ -52,24 +58,36 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$repo/tests/dovecot/start_dovecot.sh" "$work/dovecot" "$port" "$user" "$pass" "$messages" --size "$size" >/dev/null
-link="Dovecot on 127.0.0.1"
+server="127.0.0.1:$port" url="pop3://127.0.0.1:$port" tls_args=() nmail_args=() curl_tls=""
+if [[ $tls == 1 ]]; then
+    bash "$repo/tests/dovecot/make_certs.sh" "$work/certs"
+    tls_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    tls_args=(--tls "$tls_port" "$work/certs/server.pem" "$work/certs/server.key")
+    server="pop3s://localhost:$tls_port" url="pop3s://localhost:$tls_port"
+    nmail_args=(--ca "$work/certs/ca.pem") curl_tls="cacert = \"$work/certs/ca.pem\"" checkmail=""
+fi
+"$repo/tests/dovecot/start_dovecot.sh" "$work/dovecot" "$port" "$user" "$pass" "$messages" --size "$size" \
+    "${tls_args[@]}" >/dev/null
+link=""
 if [[ -n $rtt ]]; then
-    dovecot_port=$port
-    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-    python3 "$here/delay_proxy.py" "$port" "$dovecot_port" "$rtt" >"$work/proxy.txt" &
+    target=$port
+    [[ $tls == 1 ]] && target=$tls_port
+    proxy_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    python3 "$here/delay_proxy.py" "$proxy_port" "$target" "$rtt" >"$work/proxy.txt" &
     proxy=$!
     trap 'kill $proxy 2>/dev/null || true; cleanup' EXIT
     for _ in $(seq 50); do grep -q ready "$work/proxy.txt" && break; sleep 0.1; done
-    link="Dovecot behind a $rtt ms round trip"
+    server=${server%:*}:$proxy_port url=${url%:*}:$proxy_port
+    link=" behind a $rtt ms round trip"
 fi
 
 # curl: one command, every message as a URL of its own; curl keeps the one connection for all of them.
 {
     echo "user = \"$user:$pass\""
     echo 'silent'
+    echo "$curl_tls"
     for ((n = 1; n <= messages; n++)); do
-        echo "url = \"pop3://127.0.0.1:$port/$n\""
+        echo "url = \"$url/$n\""
         echo 'output = "/dev/null"'
     done
 } >"$work/curl.cfg"
@@ -103,18 +121,19 @@ best() {
     echo "$best_s $best_rss"
 }
 
-read -r nmail_s nmail_rss < <(best "$bench" "127.0.0.1:$port" "$user" "$pass")
-"$bench" "127.0.0.1:$port" "$user" "$pass" >"$work/check.txt"
+read -r nmail_s nmail_rss < <(best "$bench" "$server" "$user" "$pass" "${nmail_args[@]}")
+"$bench" "$server" "$user" "$pass" "${nmail_args[@]}" >"$work/check.txt"
 read -r curl_s curl_rss < <(best curl -K "$work/curl.cfg")
 logins=$(grep -c "Login: user=<$user>" "$work/dovecot/dovecot.log" || true)
 
-echo "POP3 mail check benchmark: $messages messages of $size octets, $link (best of $runs runs)"
+echo "POP3 mail check benchmark: $messages messages of $size octets, Dovecot at $url$link (best of $runs runs)"
+[[ $tls == 1 ]] && echo "  TLS as Dovecot logged it: $(grep -o 'TLSv[^,]*' "$work/dovecot/dovecot.log" | sort | uniq -c | xargs)"
 echo "  nmail mail check: $(cat "$work/check.txt")"
 printf '  nmail check (STAT, then TOP+LIST+RETR each): %8.3f s   peak RSS %6d KB\n' "$nmail_s" "$nmail_rss"
 printf '  curl, one connection (RETR each):            %8.3f s   peak RSS %6d KB\n' "$curl_s" "$curl_rss"
 awk -v a="$nmail_s" -v b="$curl_s" 'BEGIN { if (b > 0) printf "  time ratio nmail / curl: %.2f\n", a / b }'
 if [[ -n $checkmail ]]; then
-    read -r check_s check_rss < <(best "$checkmail" "127.0.0.1:$port" "$user" "$pass")
+    read -r check_s check_rss < <(best "$checkmail" "$server" "$user" "$pass")
     printf '  CheckMail (the program, windows headless): %8.3f s   peak RSS %6d KB\n' "$check_s" "$check_rss"
     awk -v a="$check_s" -v b="$curl_s" 'BEGIN { if (b > 0) printf "  time ratio CheckMail / curl: %.2f\n", a / b }'
 fi

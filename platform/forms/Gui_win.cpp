@@ -3,6 +3,8 @@
 #include "platform/forms/Gui_win.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/forms/UiFont_win.h"
 
@@ -33,6 +35,45 @@ std::wstring ResourceName(std::string_view name) {
     return wide;
 }
 
+// While a message box is open no window of the program takes input: every form of the thread but the
+// box's owner is disabled (the box disables its owner itself, and gives it the activation back when it
+// closes), and so is a form that a timer creates meanwhile. Exactly the forms disabled here are enabled
+// again. Timers go on ticking: the box's message loop still dispatches them.
+class ProgramModal {
+public:
+    explicit ProgramModal(HWND owner) : owner_(owner), outer_(std::exchange(open_, this)) { DisableForms(); }
+    ~ProgramModal() {
+        open_ = outer_;
+        for (HWND form : disabled_) {
+            if (IsWindow(form))
+                EnableWindow(form, TRUE);
+        }
+    }
+    ProgramModal(const ProgramModal&) = delete;
+    ProgramModal& operator=(const ProgramModal&) = delete;
+
+    static void FormCreated() {
+        if (open_)
+            open_->DisableForms();
+    }
+
+private:
+    void DisableForms() { EnumThreadWindows(GetCurrentThreadId(), &DisableForm, reinterpret_cast<LPARAM>(this)); }
+    static BOOL CALLBACK DisableForm(HWND window, LPARAM self) {
+        auto* scope = reinterpret_cast<ProgramModal*>(self);
+        if (window != scope->owner_ && win::FormWindow::IsForm(window) && IsWindowEnabled(window)) {
+            EnableWindow(window, FALSE);
+            scope->disabled_.push_back(window);
+        }
+        return TRUE;
+    }
+
+    static inline ProgramModal* open_ = nullptr;  // the innermost open box; all forms live on one thread
+    HWND owner_;
+    ProgramModal* outer_;
+    std::vector<HWND> disabled_;
+};
+
 }  // namespace
 
 Win32Gui::Win32Gui(HINSTANCE instance)
@@ -52,7 +93,9 @@ Win32Gui::Win32Gui(HINSTANCE instance)
 Win32Gui::~Win32Gui() = default;
 
 std::unique_ptr<NativeWindow> Win32Gui::CreateNativeWindow(const FormDef& def, WindowEvents& events) {
-    return std::make_unique<win::FormWindow>(ui_, def, events);
+    auto window = std::make_unique<win::FormWindow>(ui_, def, events);
+    ProgramModal::FormCreated();
+    return window;
 }
 
 int Win32Gui::ScreenWidthPixels() const {
@@ -64,8 +107,9 @@ int Win32Gui::ScreenHeightPixels() const {
 }
 
 int Win32Gui::MessageBox(std::wstring_view text, std::wstring_view title, int style) {
-    // The box runs its own message loop, so the forms' timers go on ticking while it is open.
-    return MessageBoxW(GetActiveWindow(), std::wstring(text).c_str(), std::wstring(title).c_str(), UINT(style));
+    HWND owner = GetActiveWindow();
+    ProgramModal modal(owner);
+    return MessageBoxW(owner, std::wstring(text).c_str(), std::wstring(title).c_str(), UINT(style));
 }
 
 std::wstring Win32Gui::ProgramFolder() const {

@@ -25,6 +25,9 @@ public:
     // A whole line of at most `maxLength` bytes; a longer one gives TooLong and leaves the stream out of step.
     LineResult ReadLine(Deadline deadline, size_t maxLength, std::string& line);
 
+    // Bytes read from the stream but not handed out yet.
+    size_t Unread() const { return end_ - begin_; }
+
 private:
     LineResult Fill(Deadline deadline);
 

@@ -33,6 +33,24 @@ inline constexpr std::wstring_view kReplyTooLong = L"サーバーの応答が長
 inline constexpr std::wstring_view kReplyTooSlow = L"サーバーの応答が時間内に終わりませんでした。接続を切りました。";
 inline constexpr std::wstring_view kUnexpectedReply = L"サーバーから思いがけない応答がありました。接続を切りました。";
 
+// Encrypted connections.
+inline constexpr std::wstring_view kStlsRefused =
+    L"サーバーが STLS (暗号化通信の開始) を受け付けなかったため、ログインせずに接続を切りました。";
+inline constexpr std::wstring_view kTlsNotTls =
+    L"このポートのサーバーは TLS (暗号化通信) を使っていません。POP3 サーバーの設定のポート番号を確かめてください。";
+inline constexpr std::wstring_view kTlsTimedOut = L"TLS (暗号化通信) の準備が時間内に終わりませんでした。";
+inline constexpr std::wstring_view kTlsClosed = L"TLS (暗号化通信) の準備中にサーバーが接続を切りました。";
+inline constexpr std::wstring_view kTlsHandshakeFailed = L"TLS (暗号化通信) の準備に失敗しました。エラー コード: ";
+inline constexpr std::wstring_view kTlsOldProtocol = L"サーバーが TLS 1.2 以降に対応していないため、接続を切りました。";
+inline constexpr std::wstring_view kTlsUntrusted =
+    L"サーバーの証明書の発行者が信頼されていないため、接続を切りました。";
+inline constexpr std::wstring_view kTlsNameMismatch =
+    L"サーバーの証明書の名前が POP3 サーバー名と一致しないため、接続を切りました。";
+inline constexpr std::wstring_view kTlsExpired =
+    L"サーバーの証明書の有効期限が切れている (または、まだ有効になっていない) ため、接続を切りました。";
+inline constexpr std::wstring_view kTlsNotForServer =
+    L"サーバーの証明書がサーバー用のものではないため、接続を切りました。";
+
 // "メール 3 番の" + what: the texts of the per-message commands.
 inline constexpr std::wstring_view kSizeFailed = L"のサイズを取得できませんでした。";
 inline constexpr std::wstring_view kHeaderFailed = L"のヘッダーを取得できませんでした。";

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "platform/nmail/Connection.h"
 #include "platform/nmail/Messages.h"
 #include "platform/nmail/Pop3Session.h"
 #include "platform/nmail/ServerAddress.h"
@@ -23,6 +25,7 @@ struct Options {
     size_t textCapacity = 8192;
     std::chrono::milliseconds connectTimeout{15000};
     std::chrono::milliseconds responseTimeout{30000};
+    std::string extraRootFile;
 };
 
 Options gOptions;
@@ -62,17 +65,6 @@ MailBuffers Buffers(std::span<char> a, std::span<char> b, std::span<char> c, std
                        SpanWriter(c, gOptions.textCapacity), SpanWriter(d, gOptions.textCapacity), SpanWriter(body)};
 }
 
-std::wstring_view ConnectFailureText(ConnectFailure failure) {
-    switch (failure) {
-        case ConnectFailure::NoNetwork: return text::kNetworkStartFailed;
-        case ConnectFailure::Resolve: return text::kResolveFailed;
-        case ConnectFailure::TimedOut: return text::kConnectTimedOut;
-        case ConnectFailure::None:
-        case ConnectFailure::Refused: break;
-    }
-    return text::kConnectFailed;
-}
-
 }  // namespace
 
 int NMailInitializeWinSock() {
@@ -99,6 +91,20 @@ int NMailSetOption(int option, int value) {
     }
 }
 
+int NMailSetOption(int option, std::string_view value) {
+    if (option != kOptionExtraRootFile)
+        return -1;
+    std::string path(value);
+    if (!path.empty()) {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        if (file == nullptr)
+            return -1;
+        std::fclose(file);
+    }
+    gOptions.extraRootFile = std::move(path);
+    return 0;
+}
+
 int NMailPop3Connect(std::string_view server) {
     auto address = ParseServerAddress(server);
     if (!address)
@@ -109,13 +115,11 @@ int NMailPop3Connect(std::string_view server) {
     if (slot == kMaxConnections)
         return Failure(text::Ansi(text::kTooManyConnections));
 
-    ConnectFailure failure = ConnectFailure::None;
-    auto stream = ConnectTcp(address->host, address->port, Clock::now() + gOptions.connectTimeout, failure);
-    if (!stream)
-        return Failure(text::Ansi(ConnectFailureText(failure)));
-    auto session = std::make_unique<Pop3Session>(std::move(stream), gOptions.responseTimeout);
-    if (!session->Start() || !session->ReadCapabilities())
-        return Failure(session->error());
+    std::string error;
+    auto session = OpenSession(
+        *address, ConnectSettings{gOptions.connectTimeout, gOptions.responseTimeout, gOptions.extraRootFile}, error);
+    if (!session)
+        return Failure(std::move(error));
     gSessions[slot] = std::move(session);
     return int(slot);
 }

@@ -7,6 +7,18 @@
 //   1001  time allowed for connecting, in milliseconds (default 15000)
 //   1002  time allowed for each response, in milliseconds (default 30000); for a multi-line response
 //         the limit applies to every pause in the data
+// and, through the overload that takes a text (it returns 0, or -1 for another option or a file that
+// cannot be opened):
+//   1003  a PEM file holding one more root certificate to trust besides the system's, for tests against
+//         a server whose certificate a test CA signed; the empty text goes back to the system's roots only
+//
+// Server names: "host", "host:port", "[IPv6]:port" connect in clear and turn to TLS with STLS whenever
+// the server lists it in CAPA; port 995 and "pop3s://host[:port]" use TLS from the first byte (port 995
+// by default); "pop3://host[:port]" stays in clear and never sends STLS or CAPA. With TLS the server's
+// certificate must chain to a trusted root, be valid now, be meant for servers and name the host (an IP
+// address is matched against the certificate's IP entries); TLS 1.2 at least. When TLS was chosen and
+// fails, the connection ends before anything else is sent. The connect time limit covers the TCP connect
+// and, once more, the TLS handshake.
 //
 // Text buffers filled by NMailPop3GetMailStatus and NMailPop3GetMail, each NUL-terminated and cut to fit:
 //   a  Subject field, b  Date field, c  From field (values unfolded, raw encoded words kept)
@@ -32,6 +44,7 @@ namespace nmail {
 inline constexpr int kOptionTextCapacity = 1;
 inline constexpr int kOptionConnectTimeoutMs = 1001;
 inline constexpr int kOptionResponseTimeoutMs = 1002;
+inline constexpr int kOptionExtraRootFile = 1003;
 inline constexpr int kConnectionGone = -2;
 
 int NMailInitializeWinSock();  // WSAStartup on Windows; no-op success elsewhere
@@ -40,7 +53,8 @@ int NMailSetOption(
     int option,
     int value);  // option 1 = capacity of the text buffers A-D (default 8192); own options (document them, e.g. 1001
                  // connect timeout ms, 1002 response timeout ms) let tests shorten time limits
-int NMailPop3Connect(std::string_view server);  // ANSI bytes. Handle >= 0, or -1
+int NMailSetOption(int option, std::string_view value);  // option 1003 only (see above)
+int NMailPop3Connect(std::string_view server);           // ANSI bytes. Handle >= 0, or -1
 int NMailPop3Authenticate(int handle,
                           std::string_view user,
                           std::string_view password,

@@ -194,6 +194,18 @@ bool Pop3Session::HasCapability(std::string_view name) const {
                        [name](std::string_view line) { return EqualNoCase(line.substr(0, line.find(' ')), name); });
 }
 
+bool Pop3Session::StartTls() {
+    std::string reply;
+    if (!Command("STLS", reply))
+        return false;
+    if (!IsOk(reply))
+        return Kill(text::WithReply(text::kStlsRefused, reply));
+    // Bytes that came in clear behind the reply must never pass for protected ones.
+    if (reader_.Unread() > 0)
+        return Kill(text::Ansi(text::kUnexpectedReply));
+    return true;
+}
+
 int Pop3Session::Login(std::string_view user, std::string_view password, bool apop) {
     if (!Usable())
         return -1;

@@ -42,6 +42,9 @@ public:
     bool ReadCapabilities();
     // Whether CAPA listed `name` as the first word of a line (case-insensitive).
     bool HasCapability(std::string_view name) const;
+    // STLS. True when the server agreed and sent nothing more in clear: the stream is then ready for
+    // the handshake. Otherwise the session is dead.
+    bool StartTls();
     // USER and PASS, or APOP with the greeting's timestamp; then STAT. The message count, or -1.
     int Login(std::string_view user, std::string_view password, bool apop);
     // Octets of message `number` from LIST, or -1.

@@ -2,6 +2,8 @@
 #include "platform/nmail/ServerAddress.h"
 
 #include <algorithm>
+#include <string>
+#include <tuple>
 
 namespace nmail {
 namespace {
@@ -38,10 +40,14 @@ std::optional<ServerAddress> Make(std::string_view host, std::string_view port) 
     return ServerAddress{std::string(host), std::string(port)};
 }
 
-}  // namespace
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char p, char t) {
+               return p == (t >= 'A' && t <= 'Z' ? char(t - 'A' + 'a') : t);
+           });
+}
 
-std::optional<ServerAddress> ParseServerAddress(std::string_view text) {
-    text = TrimBlanks(text);
+// Host and port without a scheme; `defaultPort` when none is given.
+std::optional<ServerAddress> ParseHostPort(std::string_view text, std::string_view defaultPort) {
     if (text.empty())
         return std::nullopt;
     if (text.front() == '[') {
@@ -51,17 +57,41 @@ std::optional<ServerAddress> ParseServerAddress(std::string_view text) {
         std::string_view host = text.substr(1, close - 1);
         std::string_view rest = text.substr(close + 1);
         if (rest.empty())
-            return Make(host, kDefaultPop3Port);
+            return Make(host, defaultPort);
         if (rest.front() != ':')
             return std::nullopt;
         return Make(host, rest.substr(1));
     }
     size_t colon = text.find(':');
     if (colon == std::string_view::npos)
-        return Make(text, kDefaultPop3Port);
+        return Make(text, defaultPort);
     if (text.find(':', colon + 1) != std::string_view::npos)
-        return Make(text, kDefaultPop3Port);  // An IPv6 address without brackets has no port.
+        return Make(text, defaultPort);  // An IPv6 address without brackets has no port.
     return Make(text.substr(0, colon), text.substr(colon + 1));
+}
+
+}  // namespace
+
+std::optional<ServerAddress> ParseServerAddress(std::string_view text) {
+    text = TrimBlanks(text);
+    for (auto [scheme, security, port] : {std::tuple{std::string_view("pop3s://"), Security::Tls, kDefaultPop3sPort},
+                                          std::tuple{std::string_view("pop3://"), Security::Plain, kDefaultPop3Port}}) {
+        if (!StartsWithNoCase(text, scheme))
+            continue;
+        std::string_view rest = text.substr(scheme.size());
+        if (!rest.empty() && rest.back() == '/')
+            rest.remove_suffix(1);
+        auto address = ParseHostPort(rest, port);
+        if (address)
+            address->security = security;
+        return address;
+    }
+    if (text.find("://") != std::string_view::npos)
+        return std::nullopt;
+    auto address = ParseHostPort(text, kDefaultPop3Port);
+    if (address && std::stoi(address->port) == 995)
+        address->security = Security::Tls;
+    return address;
 }
 
 }  // namespace nmail

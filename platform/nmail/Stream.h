@@ -1,4 +1,4 @@
-// Byte stream under the POP3 session: a plain socket today, a TLS layer (STLS, port 995) can wrap it later.
+// Byte stream under the POP3 session: a plain socket, or TLS over one (TlsStream.h).
 #pragma once
 
 #include <chrono>

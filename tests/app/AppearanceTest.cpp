@@ -38,10 +38,13 @@ TEST_F(Appearance, ThirteenGrowthsThenMascotShownAtEveryTick) {
 
     Form2& form2 = app->GetForm2();
     float expected = 375;
+    float expectedWidth = kImage2Width;
     for (int tick = 1; tick <= 13; ++tick) {
         AdvanceToTick(start, tick);
         expected *= 1.25f;
+        expectedWidth *= 1.25f;
         EXPECT_FLOAT_EQ(form2[Image2].Height(), expected) << "tick " << tick;
+        EXPECT_FLOAT_EQ(form2[Image2].Width(), expectedWidth) << "tick " << tick;
         EXPECT_FALSE(Mascot()->IsVisible()) << "tick " << tick;
     }
     EXPECT_FLOAT_EQ(form2[Image2].Left(), kImage2Left);
@@ -53,6 +56,7 @@ TEST_F(Appearance, ThirteenGrowthsThenMascotShownAtEveryTick) {
     AdvanceToTick(start, 16);
     EXPECT_EQ(Mascot()->ShowCount(), shows + 3);
     EXPECT_FLOAT_EQ(form2[Image2].Height(), expected);
+    EXPECT_FLOAT_EQ(form2[Image2].Width(), expectedWidth);
 }
 
 TEST_F(Appearance, EventAgainWhileShownOnlyResendsSound) {

@@ -1,6 +1,7 @@
 // The mail check against a recording mail library: every path of the check, in call order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 
 #include "mailcheck/MailCheck.h"
@@ -47,11 +48,22 @@ TEST_F(MailCheck, NoServerMakesNoLibraryCall) {
     EXPECT_FALSE(AppearanceRunning());
 }
 
-TEST_F(MailCheck, FailedConnectWritesStatusAndSkipsLoginAndClose) {
+TEST_F(MailCheck, FailedConnectShowsWhyAfterTheStatusThenZeroWithoutLoginOrClose) {
     h.mail.connectResult = -1;
-    EXPECT_EQ(Check(), Calls{"connect"});
+    h.mail.errorText = std::string("no route to pop.example\0garbage", 31);
+    std::wstring status;
+    h.mail.onMessage = [&] { status = h.gui.Window(L"SetForm")->Text(setform_layout::Text1); };
+    EXPECT_EQ(Check(), (Calls{"connect", "message 0 8192"}));
     EXPECT_EQ(h.mail.lastServer, "pop.example");
-    h.app->GetSetForm().Load();  // the check's status line went to the window it then closed
+    EXPECT_EQ(status, L"メールのチェックをしています。");
+    const auto& log = h.gui.Log();
+    auto box = std::find(log.begin(), log.end(), L"msgbox エラー");
+    EXPECT_LT(box, std::find(log.begin(), log.end(), L"show MsgForm")) << "the notice comes after the box";
+    ASSERT_EQ(h.gui.MessageBoxes().size(), 1u);
+    EXPECT_EQ(h.gui.MessageBoxes()[0].text, L"no route to pop.example");
+    EXPECT_EQ(h.gui.MessageBoxes()[0].title, L"エラー");
+    EXPECT_EQ(h.gui.MessageBoxes()[0].style, 0);
+    EXPECT_EQ(NoticeText(), L"新着メールはありませんでした。");
     EXPECT_EQ(NoticeCount(), L"0");
 }
 

@@ -57,9 +57,16 @@ TEST_F(HomePage, NoOpensNothing) {
 }
 
 TEST_F(HomePage, YesFallsBackToDefaultBrowserWhenAutomationIsMissing) {
+    h.gui.SetProgramFolder(L"C:\\Users\\花子\\My Apps\\Sorabune#2");
     Press(6);
-    EXPECT_EQ(h.browser.automationAttempts, std::vector<std::wstring>{kHomePageAddress});
-    EXPECT_EQ(h.browser.opened, std::vector<std::wstring>{kHomePageAddress});
+    const std::wstring page = L"file:///C:/Users/花子/My%20Apps/Sorabune%232/about.html";
+    EXPECT_EQ(h.browser.automationAttempts, std::vector<std::wstring>{page});
+    EXPECT_EQ(h.browser.opened, std::vector<std::wstring>{page});
+}
+
+TEST(HomePageAddress, DriveRootAndNetworkFolder) {
+    EXPECT_EQ(HomePageAddress(L"D:\\"), L"file:///D:/about.html");
+    EXPECT_EQ(HomePageAddress(L"\\\\server\\共有 100%"), L"file://server/共有%20100%25/about.html");
 }
 
 TEST_F(HomePage, YesUsesAutomationWhenAvailable) {

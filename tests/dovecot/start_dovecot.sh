@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Starts a private Dovecot POP3 server on loopback for tests, benchmarks and demos.
 #
-#   start_dovecot.sh DIR PORT USER PASS NMSGS [--size BYTES]
+#   start_dovecot.sh DIR PORT USER PASS NMSGS [--size BYTES] [--tls TLS_PORT CERT KEY]
 #
 # Writes DIR/dovecot.conf, fills DIR/Maildir with NMSGS Japanese messages (about BYTES octets each when
 # --size is given), starts Dovecot in the background, waits until PORT greets, and prints the master's pid.
 # Plain USER/PASS and APOP logins are both accepted. Stop it with stop_dovecot.sh DIR.
+# With --tls, TLS_PORT speaks TLS from the first byte and PORT offers STLS, both with the PEM certificate
+# CERT and its key KEY (tests/dovecot/make_certs.sh makes some); each login's log line names the TLS
+# version and cipher.
 # Works as root (login and mail processes then run as dovenull and dovecot) and as an ordinary user.
 set -euo pipefail
 
 usage() {
-    echo "usage: $0 DIR PORT USER PASS NMSGS [--size BYTES]" >&2
+    echo "usage: $0 DIR PORT USER PASS NMSGS [--size BYTES] [--tls TLS_PORT CERT KEY]" >&2
     exit 2
 }
 
@@ -18,12 +21,28 @@ usage() {
 dir=$1 port=$2 user=$3 pass=$4 count=$5
 shift 5
 size=0
+tls_port=0 cert="" key=""
 while [[ $# -gt 0 ]]; do
     case $1 in
     --size) size=${2:?--size needs a value}; shift 2 ;;
+    --tls)
+        [[ $# -ge 4 ]] || usage
+        tls_port=$2 cert=$(realpath "$3") key=$(realpath "$4")
+        shift 4
+        ;;
     *) usage ;;
     esac
 done
+[[ $tls_port =~ ^[0-9]+$ && $tls_port -le 65535 ]] || { echo "bad TLS port: $tls_port" >&2; exit 2; }
+if [[ $tls_port -gt 0 ]]; then
+    [[ -r $cert && -r $key ]] || { echo "certificate or key not readable: $cert $key" >&2; exit 2; }
+    ssl_lines="ssl = yes
+ssl_cert = <$cert
+ssl_key = <$key
+ssl_min_protocol = TLSv1.2"
+else
+    ssl_lines="ssl = no"
+fi
 [[ $port =~ ^[0-9]+$ && $port -ge 1 && $port -le 65535 ]] || { echo "bad port: $port" >&2; exit 2; }
 [[ $count =~ ^[0-9]+$ ]] || { echo "bad message count: $count" >&2; exit 2; }
 [[ $size =~ ^[0-9]+$ ]] || { echo "bad size: $size" >&2; exit 2; }
@@ -94,7 +113,8 @@ state_dir = $dir/state
 log_path = $dir/dovecot.log
 protocols = pop3
 listen = 127.0.0.1
-ssl = no
+$ssl_lines
+login_log_format_elements = user=<%u> method=%m rip=%r lip=%l mpid=%e %c %k session=<%{session}>
 disable_plaintext_auth = no
 auth_mechanisms = plain apop
 # Tests try wrong passwords on purpose and should not wait for them.
@@ -126,7 +146,8 @@ $chroot_line
     port = $port
   }
   inet_listener pop3s {
-    port = 0
+    address = 127.0.0.1
+    port = $tls_port
   }
 }
 # No growing delay after failed logins from the same address: tests fail logins on purpose.

@@ -1,12 +1,15 @@
 """The mail check as a user starts it: 操作, then メールチェック, against a private Dovecot on loopback.
-Covers the notice window's texts and topmost place, the login error box, the check without a server,
-APOP, and that the mailbox is left as it was."""
+Covers the notice window's texts and topmost place, the login and connection error boxes, the check
+without a server, APOP, TLS (port, STLS and the pop3:// way out, with a test CA the prefix trusts), and
+that the mailbox is left as it was."""
 
 import os
 import poplib
+import time
 import unittest
 
 from tests.e2e import harness
+from tests.e2e.harness.environment import log
 
 USER, PASSWORD = "taro", "secret"
 ACCOUNT = harness.profile("EXEINI", NAME=USER, NAME2=PASSWORD, NAME3=1)
@@ -67,9 +70,14 @@ class MailCheckTest(harness.SorabuneTestCase):
         self.assertEqual(maildir_files(pop3), 3, "the check must not delete any message")
         self.assertEqual(mailbox_count(pop3), 3, "the mailbox must still hold three messages")
 
-        # A second check while the notice is open: the server is gone, so the connect fails and reports 0.
+        # A second check while the notice is open: the server is gone, so the connect fails, says why in the
+        # error box, and then reports 0.
         pop3.stop()
         check_mail(app)
+        box = app.wait_msgbox("エラー")
+        self.assertIn("接続できませんでした", box["text"])
+        self.assertEqual([button["text"] for button in box["buttons"]], ["OK"])
+        app.press_msgbox("OK")
         self.assertNotice(app, NO_MAIL, 0)
         notices = [form for form in app.forms() if form["name"] == "MsgForm"]
         self.assertEqual(len(notices), 1, "two checks in a row must leave one notice window")
@@ -80,14 +88,29 @@ class MailCheckTest(harness.SorabuneTestCase):
         pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
         app = self.launch(ini=INI, id_pass=harness.profile("EXEINI", NAME=USER, NAME2="wrong", NAME3=1),
                           quillo=harness.quillo(pop3=pop3.address))
-        check_mail(app)
+        settings = open_settings(app)
+        # The settings window opens right over the main window: move it off by its caption.
+        left, caption_y = settings["rect"]["x"] + 40, (settings["rect"]["y"] + settings["client"]["y"]) // 2
+        app.drag(left, caption_y, left + 250, caption_y)
+        app.wait_until(lambda: app.form("SetForm")["rect"]["x"] >= settings["rect"]["x"] + 200, message="moved")
+        app.click("SetForm", "Command6")
         box = app.wait_msgbox("エラー")
         self.assertIn("-ERR", box["text"], "the error box should carry the server's reply")
         self.assertEqual([button["text"] for button in box["buttons"]], ["OK"])
         self.assertIsNone(app.form("MsgForm"), "the notice comes only after the error box is closed")
+        # The box is modal to the whole program: the main window's close box must not end it mid-check.
+        for form in ("Form2", "SetForm"):
+            self.assertFalse(app.form(form)["enabled"], f"{form} takes input under the error box")
+        main = app.form("Form2")
+        seen = app.click_at(main["client"]["x"] + main["client"]["w"] - 8, (main["rect"]["y"] + main["client"]["y"]) // 2)
+        self.assertEqual(seen["form"], "Form2", f"the click meant for the main window's close box landed on {seen}")
+        time.sleep(0.5 * self.session.scale)
+        self.assertTrue(app.alive(), "a click on the main window's close box ended the program under the error box")
+        self.assertEqual([box["title"] for box in app.msgboxes()], ["エラー"])
 
         app.press_msgbox("OK")
         self.assertNotice(app, NO_MAIL, -1)
+        self.assertTrue(app.form("Form2")["enabled"], "the main window takes input again once the box is closed")
         self.assertEqual(app.msgboxes(), [])
         self.assertEqual(mailbox_count(pop3), 3)
 
@@ -110,6 +133,33 @@ class MailCheckTest(harness.SorabuneTestCase):
             logins = [line for line in f if "Login: user=<" + USER + ">" in line]
         self.assertTrue(logins, "Dovecot logged no login")
         self.assertIn("method=APOP", logins[-1], "the program should have logged in with APOP")
+
+    def test_encrypted_checks_through_the_tls_port_stls_and_in_clear(self):
+        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3, tls="server")
+        for server, encrypted in ((f"pop3s://localhost:{pop3.tls_port}", True), (f"localhost:{pop3.port}", True),
+                                  (f"pop3://localhost:{pop3.port}", False)):
+            with self.subTest(server=server):
+                app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=server))
+                check_mail(app)
+                self.assertNotice(app, NEW_MAIL, 3)
+                self.assertEqual(app.msgboxes(), [])
+                login = pop3.logins()[-1]
+                log(f"{server}: {login}")
+                self.assertEqual(" TLSv1." in login, encrypted, login)
+                app.stop()
+        self.assertEqual(mailbox_count(pop3), 3)
+
+    def test_certificate_for_another_name_is_refused_before_login(self):
+        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3, tls="other")
+        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=f"localhost:{pop3.port}"))
+        check_mail(app)
+        box = app.wait_msgbox("エラー")
+        self.assertIn("証明書の名前が POP3 サーバー名と一致しない", box["text"])
+        self.assertEqual([button["text"] for button in box["buttons"]], ["OK"])
+        self.assertIsNone(app.form("MsgForm"), "the notice comes only after the error box is closed")
+        app.press_msgbox("OK")
+        self.assertNotice(app, NO_MAIL, 0)
+        self.assertEqual(pop3.logins(), [], "nothing may be sent once the certificate failed")
 
 
 if __name__ == "__main__":

@@ -5,7 +5,8 @@
 #   check_imports.sh WINDOWS_BUILD
 set -uo pipefail
 exe="$1/dist/Sorabune.exe"
-allowed="gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll rasapi32.dll shell32.dll user32.dll winmm.dll ws2_32.dll"
+allowed="crypt32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll rasapi32.dll"
+allowed+=" secur32.dll shell32.dll user32.dll winmm.dll ws2_32.dll"
 [ -f "$exe" ] || { echo "missing $exe"; exit 1; }
 passed=0
 failed=0

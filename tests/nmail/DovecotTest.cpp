@@ -1,5 +1,6 @@
 // The library against a real Dovecot POP3 server on loopback, started through tests/dovecot.
 // The mailbox holds three Japanese messages; every test runs the mail check's call sequence or part of it.
+// The server also speaks TLS (its own port and STLS) with a certificate from a test CA made for the run.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -7,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "FakePop3Server.h"
@@ -39,6 +42,38 @@ std::string RunScript(const std::string& command) {
     return status == 0 ? out : std::string();
 }
 
+// One Dovecot instance with TLS: plain port (offering STLS) and TLS port, serving `cert` from the certificates.
+struct Instance {
+    Instance(const std::string& directory, const std::string& certs, const std::string& cert) : dir(directory) {
+        std::filesystem::create_directories(dir);
+        chmod(dir.c_str(), 0755);
+        port = testing::FreeLoopbackPort();
+        do
+            tlsPort = testing::FreeLoopbackPort();
+        while (tlsPort == port);
+        pid = RunScript(std::string(DOVECOT_FIXTURE_DIR) + "/start_dovecot.sh " + dir + " " + std::to_string(port) +
+                        " " + kUser + " " + kPassword + " " + std::to_string(kMessages) + " --tls " +
+                        std::to_string(tlsPort) + " " + certs + "/" + cert + ".pem " + certs + "/" + cert + ".key");
+    }
+    ~Instance() { RunScript(std::string(DOVECOT_FIXTURE_DIR) + "/stop_dovecot.sh " + dir); }
+
+    // Dovecot's login lines so far.
+    std::vector<std::string> Logins() const {
+        std::ifstream log(dir + "/dovecot.log");
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(log, line);) {
+            if (line.find("Login: user=<") != std::string::npos)
+                lines.push_back(line);
+        }
+        return lines;
+    }
+
+    std::string dir;
+    std::string pid;
+    int port = 0;
+    int tlsPort = 0;
+};
+
 class Dovecot : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -46,29 +81,37 @@ protected:
         ASSERT_NE(mkdtemp(dir), nullptr);
         chmod(dir, 0755);
         dir_ = dir;
-        port_ = testing::FreeLoopbackPort();
-        std::string fixture = DOVECOT_FIXTURE_DIR;
-        pid_ = RunScript(fixture + "/start_dovecot.sh " + dir_ + " " + std::to_string(port_) + " " + kUser + " " +
-                         kPassword + " " + std::to_string(kMessages));
+        certs_ = dir_ + "/certs";
+        if (RunScript(std::string(DOVECOT_FIXTURE_DIR) + "/make_certs.sh " + certs_ + " && echo made").empty())
+            return;
+        server_ = new Instance(dir_ + "/server", certs_, "server");
+        port_ = server_->port;
+        tlsPort_ = server_->tlsPort;
+        pid_ = server_->pid;
     }
 
     static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
         if (!dir_.empty()) {
-            RunScript(std::string(DOVECOT_FIXTURE_DIR) + "/stop_dovecot.sh " + dir_);
             std::error_code ignored;
             std::filesystem::remove_all(dir_, ignored);
         }
     }
 
     void SetUp() override {
-        ASSERT_FALSE(pid_.empty()) << "dovecot did not start (is dovecot-pop3d installed?)";
+        ASSERT_FALSE(pid_.empty()) << "dovecot did not start (are dovecot-pop3d and openssl installed?)";
         ASSERT_EQ(NMailInitializeWinSock(), 0);
         NMailSetOption(kOptionTextCapacity, 8192);
         NMailSetOption(kOptionConnectTimeoutMs, 5000);
         NMailSetOption(kOptionResponseTimeoutMs, 10000);
+        ASSERT_EQ(NMailSetOption(kOptionExtraRootFile, certs_ + "/ca.pem"), 0);
     }
 
-    void TearDown() override { NMailEndWinSock(); }
+    void TearDown() override {
+        NMailSetOption(kOptionExtraRootFile, "");
+        NMailEndWinSock();
+    }
 
     static std::string Server() { return "127.0.0.1:" + std::to_string(port_); }
 
@@ -92,8 +135,11 @@ protected:
     }
 
     static inline std::string dir_;
+    static inline std::string certs_;
     static inline std::string pid_;
     static inline int port_ = 0;
+    static inline int tlsPort_ = 0;
+    static inline Instance* server_ = nullptr;
 };
 
 TEST_F(Dovecot, PlainLoginFetchesEveryMessage) {
@@ -132,6 +178,51 @@ TEST_F(Dovecot, NothingIsDeleted) {
         FetchAll(h, kMessages);
         EXPECT_EQ(NMailPop3Close(h), 0);
     }
+}
+
+TEST_F(Dovecot, TlsPortAndStlsFetchEveryMessageEncrypted) {
+    std::string tls = std::to_string(tlsPort_);
+    for (const std::string& server : {"pop3s://localhost:" + tls, "pop3s://127.0.0.1:" + tls, Server()}) {
+        int h = NMailPop3Connect(server);
+        ASSERT_GE(h, 0) << server << " " << ::testing::PrintToString(LastMessage());
+        ASSERT_EQ(NMailPop3Authenticate(h, kUser, kPassword, server == Server() ? -1 : 0), kMessages) << server;
+        FetchAll(h, kMessages);
+        EXPECT_EQ(NMailPop3Close(h), 0);
+        EXPECT_NE(server_->Logins().back().find(" TLSv1."), std::string::npos) << server_->Logins().back();
+    }
+    // The way out for a server whose certificate cannot be checked: clear text, STLS left alone.
+    int h = NMailPop3Connect("pop3://" + Server());
+    ASSERT_EQ(NMailPop3Authenticate(h, kUser, kPassword, 0), kMessages);
+    EXPECT_EQ(NMailPop3Close(h), 0);
+    EXPECT_EQ(server_->Logins().back().find(" TLSv1."), std::string::npos) << server_->Logins().back();
+}
+
+TEST_F(Dovecot, UntrustedExpiredOrWrongNameCertificateEndsTheConnectionBeforeLogin) {
+    Instance other(dir_ + "/other", certs_, "other");
+    Instance self(dir_ + "/self", certs_, "self");
+    Instance expired(dir_ + "/expired", certs_, "expired");
+    ASSERT_FALSE(other.pid.empty());
+    ASSERT_FALSE(self.pid.empty());
+    ASSERT_FALSE(expired.pid.empty());
+    struct Case {
+        std::string server;
+        const wchar_t* reason;
+    };
+    for (const Case& c :
+         {Case{"pop3s://localhost:" + std::to_string(other.tlsPort), L"名前が POP3 サーバー名と一致しない"},
+          Case{"localhost:" + std::to_string(other.port), L"名前が POP3 サーバー名と一致しない"},
+          Case{"pop3s://localhost:" + std::to_string(self.tlsPort), L"発行者が信頼されていない"},
+          Case{"127.0.0.1:" + std::to_string(self.port), L"発行者が信頼されていない"}}) {
+        EXPECT_EQ(NMailPop3Connect(c.server), -1) << c.server;
+        EXPECT_TRUE(Contains(LastMessage(), c.reason)) << c.server << " " << ::testing::PrintToString(LastMessage());
+    }
+    // Without the test CA the good server is a stranger too.
+    NMailSetOption(kOptionExtraRootFile, "");
+    EXPECT_EQ(NMailPop3Connect("pop3s://localhost:" + std::to_string(tlsPort_)), -1);
+    EXPECT_TRUE(Contains(LastMessage(), L"発行者が信頼されていない"));
+    EXPECT_TRUE(other.Logins().empty());
+    EXPECT_TRUE(self.Logins().empty());
+    EXPECT_TRUE(expired.Logins().empty());
 }
 
 }  // namespace

@@ -113,6 +113,58 @@ TEST_F(NMail, EndWinSockClosesOpenConnections) {
     EXPECT_EQ(NMailPop3Close(h), -1);
 }
 
+// --- Encryption: STLS, the TLS port and pop3:// ---
+
+TEST_F(NMail, StlsListedInCapaIsUsedAndNothingFallsBackToClear) {
+    FakePop3Server server;
+    server.On("CAPA", "+OK\r\nTOP\r\nstls\r\n.\r\n");
+    // Agrees, then answers the handshake in clear, as a broken server would.
+    server.On("STLS",
+              Reply({"+OK begin TLS\r\n", "+OK not TLS at all\r\n"}, Then::Continue, std::chrono::milliseconds(300)));
+    EXPECT_EQ(NMailPop3Connect(server.address()), -1);
+    EXPECT_TRUE(Contains(LastMessage(), L"TLS (暗号化通信) を使っていません"));
+    std::vector<std::string> received = server.Received();  // Then the handshake's bytes, cut at line feeds.
+    ASSERT_GE(received.size(), 2u);
+    EXPECT_EQ(received[0], "CAPA");
+    EXPECT_EQ(received[1], "STLS");
+    EXPECT_FALSE(server.ReceivedVerb("USER") || server.ReceivedVerb("PASS") || server.ReceivedVerb("QUIT"));
+}
+
+TEST_F(NMail, RefusedStlsEndsTheConnectionBeforeLogin) {
+    FakePop3Server server;
+    server.On("CAPA", "+OK\r\nSTLS\r\n.\r\n");
+    server.On("STLS", "-ERR TLS not available\r\n");
+    EXPECT_EQ(NMailPop3Connect(server.address()), -1);
+    EXPECT_TRUE(Contains(LastMessage(), L"STLS (暗号化通信の開始) を受け付けなかった"));
+    EXPECT_TRUE(Contains(LastMessage(), L"-ERR TLS not available"));
+    EXPECT_EQ(server.Received(), (std::vector<std::string>{"CAPA", "STLS"}));
+}
+
+TEST_F(NMail, Pop3SchemeNeverAsksCapaNorStls) {
+    FakePop3Server server;
+    server.On("CAPA", "+OK\r\nSTLS\r\n.\r\n");
+    server.On("STAT", "+OK 2 20\r\n");
+    int h = NMailPop3Connect("pop3://" + server.address());
+    EXPECT_EQ(NMailPop3Authenticate(h, "alice", "secret", 0), 2);
+    NMailPop3Close(h);
+    EXPECT_EQ(server.Received(), (std::vector<std::string>{"USER alice", "PASS secret", "STAT", "QUIT"}));
+}
+
+TEST_F(NMail, TlsPortWithPlainOrStalledServerFailsInTime) {
+    FakePop3Server plain;
+    EXPECT_EQ(NMailPop3Connect("pop3s://" + plain.address()), -1);
+    EXPECT_TRUE(Contains(LastMessage(), L"TLS (暗号化通信) を使っていません"));
+    EXPECT_FALSE(plain.ReceivedVerb("CAPA") || plain.ReceivedVerb("QUIT"));
+
+    // The start of a handshake record, then silence.
+    FakePop3Server stalled(Reply({std::string("\x16\x03\x03\x00", 4)}, Then::GoSilent));
+    NMailSetOption(kOptionConnectTimeoutMs, 300);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(NMailPop3Connect("pop3s://" + stalled.address()), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_TRUE(Contains(LastMessage(), L"準備が時間内に終わりませんでした"));
+}
+
 // --- Logging in ---
 
 TEST_F(NMail, PlainLoginSendsUserPassThenStat) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,8 @@ public:
     int NMailPop3Close(int handle) override { return Log("close " + std::to_string(handle)), 0; }
     int NMailGetMessage(int code, char* buffer, int* capacity) override {
         Log("message " + std::to_string(code) + " " + std::to_string(*capacity));
+        if (onMessage)
+            onMessage();
         std::memcpy(buffer, errorText.data(), std::min(errorText.size(), size_t(*capacity)));
         return 0;
     }
@@ -70,6 +73,7 @@ public:
     std::vector<size_t> bufferSizes;
     std::string lastServer, lastUser, lastPassword;
     int lastApop = 0;
+    std::function<void()> onMessage;  // runs inside NMailGetMessage, to look at the program at that moment
 
 private:
     bool Gone(int n) const { return goneFrom > 0 && n >= goneFrom; }

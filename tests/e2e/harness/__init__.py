@@ -47,8 +47,10 @@ SorabuneTestCase
         (str is encoded as CP932 with CR LF; bytes are written as they are; None writes no file), and
         starts Sorabune.exe with `wine` in cwd ("work", "program" or an absolute path). Stopped at the end
         of the test. start=False returns the prepared App; call app.start() yourself.
-    start_pop3(user="taro", password="secret", messages=0, size=None) -> Pop3Server
-        Dovecot on 127.0.0.1; .host, .port, .address ("127.0.0.1:PORT"), .stop(). Stopped after the test.
+    start_pop3(user="taro", password="secret", messages=0, size=None, tls=None) -> Pop3Server
+        Dovecot on 127.0.0.1; .host, .port, .address ("127.0.0.1:PORT"), .logins(), .stop(). Stopped after
+        the test. tls="server" (for localhost) or "other" (for another name): a certificate from a test CA
+        made for the run and trusted in its Wine prefix; TLS on .tls_port, STLS offered on .port.
     assertCentredOnScreen(form_state, tolerance=2), assertFileBytes(path, expected_str_or_bytes_or_None)
     test_dir, session (display, env, prefix, screenshot(path)), apps
     A failing test leaves final-screen.png, program.log, driver.log and the settings files under

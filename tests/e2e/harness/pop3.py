@@ -1,6 +1,8 @@
-"""A private Dovecot POP3 server on loopback, through tests/dovecot/start_dovecot.sh and stop_dovecot.sh."""
+"""A private Dovecot POP3 server on loopback, through tests/dovecot/start_dovecot.sh and stop_dovecot.sh,
+optionally with TLS: a certificate from a test CA made for the run, which the run's Wine prefix trusts."""
 
 import os
+import runpy
 import shutil
 import socket
 import subprocess
@@ -17,12 +19,28 @@ def free_port():
         return s.getsockname()[1]
 
 
+def test_certificates(session):
+    """The run's certificate folder (tests/dovecot/make_certs.sh), its CA trusted in the session's prefix."""
+    folder = os.path.join(session.root, "certs")
+    if not os.path.isfile(os.path.join(folder, "ca.pem")):
+        if not shutil.which("openssl"):
+            skip("openssl is not installed (apt-get install openssl)", whole_run=False)
+        subprocess.run(["bash", os.path.join(SCRIPTS, "make_certs.sh"), folder], check=True, capture_output=True,
+                       timeout=60)
+        trust = runpy.run_path(os.path.join(SCRIPTS, "trust_in_wine.py"))["trust"]
+        trust(os.path.join(folder, "ca.pem"), env=session.env)
+    return folder
+
+
 class Pop3Server:
-    """Dovecot serving `messages` Japanese messages to user/password on 127.0.0.1:port."""
+    """Dovecot serving `messages` Japanese messages to user/password on 127.0.0.1:port. With `tls` (a
+    certificate name of make_certs.sh, such as "server" or "other") and `certificates` (its folder), it also
+    speaks TLS on tls_port and offers STLS on port."""
 
     host = "127.0.0.1"
 
-    def __init__(self, directory, user="taro", password="secret", messages=0, size=None):
+    def __init__(self, directory, user="taro", password="secret", messages=0, size=None, tls=None,
+                 certificates=None):
         start = os.path.join(SCRIPTS, "start_dovecot.sh")
         if not os.path.isfile(start):
             skip("tests/dovecot/start_dovecot.sh is missing", whole_run=False)
@@ -31,9 +49,16 @@ class Pop3Server:
         self.directory = directory
         self.user, self.password, self.messages = user, password, messages
         self.port = free_port()
+        self.tls_port = None
         argv = [start, directory, str(self.port), user, password, str(messages)]
         if size:
             argv += ["--size", str(size)]
+        if tls:
+            self.tls_port = free_port()
+            while self.tls_port == self.port:
+                self.tls_port = free_port()
+            argv += ["--tls", str(self.tls_port), os.path.join(certificates, tls + ".pem"),
+                     os.path.join(certificates, tls + ".key")]
         # Dovecot keeps the script's output streams open, so they go to a file rather than a pipe.
         with tempfile.TemporaryFile() as output:
             try:
@@ -49,6 +74,11 @@ class Pop3Server:
     @property
     def address(self):
         return f"{self.host}:{self.port}"
+
+    def logins(self):
+        """Dovecot's login lines so far; with TLS each names the version and cipher."""
+        with open(os.path.join(self.directory, "dovecot.log"), encoding="utf-8", errors="replace") as f:
+            return [line.rstrip("\n") for line in f if "Login: user=<" in line]
 
     def stop(self):
         subprocess.run([os.path.join(SCRIPTS, "stop_dovecot.sh"), self.directory], capture_output=True, timeout=60)

@@ -10,7 +10,7 @@ import unittest
 from . import files
 from .app import App
 from .environment import Session, log
-from .pop3 import Pop3Server
+from .pop3 import Pop3Server, test_certificates
 
 
 def artifacts_root():
@@ -58,11 +58,13 @@ class SorabuneTestCase(unittest.TestCase):
             app.write_quillo(quillo)
         return app.start() if start else app
 
-    def start_pop3(self, user="taro", password="secret", messages=0, size=None):
-        """A Dovecot POP3 server on 127.0.0.1 for this test; stopped at the end of the test."""
+    def start_pop3(self, user="taro", password="secret", messages=0, size=None, tls=None):
+        """A Dovecot POP3 server on 127.0.0.1 for this test; stopped at the end of the test. tls names the
+        certificate ("server": for localhost, "other": for another name) from a test CA the prefix trusts."""
         directory = tempfile.mkdtemp(prefix="sorabune-e2e-pop3-")
         self.addCleanup(shutil.rmtree, directory, True)
-        server = Pop3Server(directory, user, password, messages, size)
+        certificates = test_certificates(self.session) if tls else None
+        server = Pop3Server(directory, user, password, messages, size, tls, certificates)
         self.addCleanup(server.stop)
         return server
 

@@ -1,0 +1,189 @@
+// Server certificate check with the system's chain engine. Wine accepts a chain whose issuer is missing
+// and does not match IP entries, so the chain's own error bits and the IP entries are looked at here too.
+#include "platform/nmail/CertificateCheck_win.h"
+
+#include <schannel.h>
+#include <wincrypt.h>
+#include <wininet.h>  // The SECURITY_FLAG_IGNORE_* bits of the SSL policy.
+#include <ws2tcpip.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/ScopedWin_win.h"
+
+namespace nmail {
+namespace {
+
+using platform::win::Scoped;
+
+struct CertTraits {
+    using Handle = PCCERT_CONTEXT;
+    static PCCERT_CONTEXT Empty() { return nullptr; }
+    static void Free(PCCERT_CONTEXT c) { CertFreeCertificateContext(c); }
+};
+struct ChainTraits {
+    using Handle = PCCERT_CHAIN_CONTEXT;
+    static PCCERT_CHAIN_CONTEXT Empty() { return nullptr; }
+    static void Free(PCCERT_CHAIN_CONTEXT c) { CertFreeCertificateChain(c); }
+};
+struct StoreTraits {
+    using Handle = HCERTSTORE;
+    static HCERTSTORE Empty() { return nullptr; }
+    static void Free(HCERTSTORE s) { CertCloseStore(s, 0); }
+};
+
+constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+
+std::wstring Wide(const std::string& text) {
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring wide(size_t(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), n);
+    return wide;
+}
+
+// The IP address in `host` as 4 or 16 bytes, or nothing for a name.
+std::vector<BYTE> IpBytes(const std::string& host) {
+    in_addr v4{};
+    if (inet_pton(AF_INET, host.c_str(), &v4) == 1)
+        return std::vector<BYTE>(reinterpret_cast<BYTE*>(&v4), reinterpret_cast<BYTE*>(&v4) + sizeof v4);
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, host.c_str(), &v6) == 1)
+        return std::vector<BYTE>(reinterpret_cast<BYTE*>(&v6), reinterpret_cast<BYTE*>(&v6) + sizeof v6);
+    return {};
+}
+
+bool HasIpEntry(PCCERT_CONTEXT cert, const std::vector<BYTE>& ip) {
+    PCERT_EXTENSION ext =
+        CertFindExtension(szOID_SUBJECT_ALT_NAME2, cert->pCertInfo->cExtension, cert->pCertInfo->rgExtension);
+    CERT_ALT_NAME_INFO* names = nullptr;
+    DWORD size = 0;
+    if (ext == nullptr || !CryptDecodeObjectEx(kEncoding, X509_ALTERNATE_NAME, ext->Value.pbData, ext->Value.cbData,
+                                               CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size))
+        return false;
+    bool found = false;
+    for (DWORD i = 0; i < names->cAltEntry && !found; ++i) {
+        const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
+        found = entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && entry.IPAddress.cbData == ip.size() &&
+                std::memcmp(entry.IPAddress.pbData, ip.data(), ip.size()) == 0;
+    }
+    LocalFree(names);
+    return found;
+}
+
+// The first certificate of a PEM file, or null.
+Scoped<CertTraits> LoadPem(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string pem((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    DWORD size = 0;
+    if (pem.empty() || !CryptStringToBinaryA(pem.data(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER, nullptr, &size,
+                                             nullptr, nullptr))
+        return Scoped<CertTraits>();
+    std::vector<BYTE> der(size);
+    if (!CryptStringToBinaryA(pem.data(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr,
+                              nullptr))
+        return Scoped<CertTraits>();
+    return Scoped<CertTraits>(CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), size));
+}
+
+bool EndsAt(PCCERT_CHAIN_CONTEXT chain, PCCERT_CONTEXT root) {
+    if (chain->cChain == 0 || chain->rgpChain[0]->cElement == 0)
+        return false;
+    const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
+    PCCERT_CONTEXT last = simple->rgpElement[simple->cElement - 1]->pCertContext;
+    return CertCompareCertificate(X509_ASN_ENCODING, last->pCertInfo, root->pCertInfo) != FALSE;
+}
+
+TlsError FromChainBits(DWORD bits) {
+    if (bits & CERT_TRUST_IS_NOT_TIME_VALID)
+        return {TlsFailure::Expired, bits};
+    if (bits & CERT_TRUST_IS_NOT_VALID_FOR_USAGE)
+        return {TlsFailure::NotForServer, bits};
+    return {TlsFailure::Untrusted, bits};
+}
+
+TlsError FromPolicyError(DWORD error) {
+    switch (error) {
+        case 0: return {};
+        case DWORD(CERT_E_CN_NO_MATCH): return {TlsFailure::NameMismatch, error};
+        case DWORD(CERT_E_EXPIRED): return {TlsFailure::Expired, error};
+        case DWORD(CERT_E_WRONG_USAGE):
+        case DWORD(CERT_E_PURPOSE): return {TlsFailure::NotForServer, error};
+        default: return {TlsFailure::Untrusted, error};
+    }
+}
+
+// A chain for server use through the certificates the server sent and the extra root.
+Scoped<ChainTraits> BuildChain(PCCERT_CONTEXT cert, PCCERT_CONTEXT extraRoot) {
+    Scoped<StoreTraits> store(CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr));
+    Scoped<StoreTraits> extra(CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
+    if (!store || !extra)
+        return Scoped<ChainTraits>();
+    CertAddStoreToCollection(store.Get(), cert->hCertStore, 0, 0);
+    if (extraRoot != nullptr) {
+        CertAddCertificateContextToStore(extra.Get(), extraRoot, CERT_STORE_ADD_ALWAYS, nullptr);
+        CertAddStoreToCollection(store.Get(), extra.Get(), 0, 0);
+    }
+    char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
+    LPSTR usages[] = {serverAuth};
+    CERT_CHAIN_PARA para{};
+    para.cbSize = sizeof para;
+    para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    para.RequestedUsage.Usage.cUsageIdentifier = 1;
+    para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    if (!CertGetCertificateChain(nullptr, cert, nullptr, store.Get(), &para, 0, nullptr, &chain))
+        return Scoped<ChainTraits>();
+    return Scoped<ChainTraits>(chain);
+}
+
+}  // namespace
+
+TlsError CheckServerCertificate(CtxtHandle& context, const TlsSettings& settings) {
+    PCCERT_CONTEXT presented = nullptr;
+    SECURITY_STATUS status = QueryContextAttributesW(&context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &presented);
+    Scoped<CertTraits> cert(presented);
+    if (status != SEC_E_OK || !cert)
+        return {TlsFailure::Untrusted, static_cast<unsigned long>(status)};
+    Scoped<CertTraits> extraRoot;
+    if (!settings.extraRootFile.empty())
+        extraRoot = LoadPem(settings.extraRootFile);
+
+    Scoped<ChainTraits> chain = BuildChain(cert.Get(), extraRoot.Get());
+    if (!chain)
+        return {TlsFailure::Untrusted, GetLastError()};
+    DWORD bits = chain.Get()->TrustStatus.dwErrorStatus;
+    // The tests' own root counts as trusted, and only for a chain that ends in it.
+    bool endsAtExtraRoot = extraRoot && EndsAt(chain.Get(), extraRoot.Get());
+    if (endsAtExtraRoot)
+        bits &= ~DWORD(CERT_TRUST_IS_UNTRUSTED_ROOT);
+    if (bits != CERT_TRUST_NO_ERROR)
+        return FromChainBits(bits);
+
+    std::string host = settings.host;
+    std::vector<BYTE> ip = IpBytes(host);
+    std::wstring name = Wide(host);
+    SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
+    ssl.cbSize = sizeof ssl;
+    ssl.dwAuthType = AUTHTYPE_SERVER;
+    // An address is matched below against the IP entries; the policy would look only at names.
+    ssl.fdwChecks = (ip.empty() ? 0 : SECURITY_FLAG_IGNORE_CERT_CN_INVALID) |
+                    (endsAtExtraRoot ? SECURITY_FLAG_IGNORE_UNKNOWN_CA : 0);
+    ssl.pwszServerName = name.data();
+    CERT_CHAIN_POLICY_PARA policy{};
+    policy.cbSize = sizeof policy;
+    policy.pvExtraPolicyPara = &ssl;
+    CERT_CHAIN_POLICY_STATUS result{};
+    result.cbSize = sizeof result;
+    if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.Get(), &policy, &result))
+        return {TlsFailure::Untrusted, GetLastError()};
+    TlsError error = FromPolicyError(result.dwError);
+    if (error.failure == TlsFailure::None && !ip.empty() && !HasIpEntry(cert.Get(), ip))
+        return {TlsFailure::NameMismatch, 0};
+    return error;
+}
+
+}  // namespace nmail

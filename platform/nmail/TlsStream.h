@@ -1,0 +1,46 @@
+// TLS over a connected Stream, with the server's certificate checked by the program itself: a chain to a
+// root the system trusts (or to the extra root a test names), valid now, meant for servers, and issued for
+// the host name, or the IP address, in the server setting. TLS 1.2 or newer only.
+// TlsStream_openssl.cpp (OpenSSL) and TlsStream_win.cpp (SChannel) implement it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/nmail/Stream.h"
+
+namespace nmail {
+
+enum class TlsFailure {
+    None,
+    NotTls,        // The server's first byte is no TLS record: a plain server on this port.
+    TimedOut,      // The handshake did not finish before the deadline.
+    Closed,        // The server closed the connection during the handshake.
+    Handshake,     // The handshake failed for another reason; `code` holds the system's error code.
+    OldProtocol,   // Nothing newer than TLS 1.1 was agreed.
+    Untrusted,     // No chain to a trusted root.
+    NameMismatch,  // Not issued for the host name or address.
+    Expired,       // Outside its period of validity.
+    NotForServer,  // Not meant for server authentication.
+};
+
+struct TlsError {
+    TlsFailure failure = TlsFailure::None;
+    unsigned long code = 0;
+};
+
+struct TlsSettings {
+    std::string host;           // As in the server setting: a name, or an IPv4 or IPv6 address.
+    std::string extraRootFile;  // PEM file of one more trusted root (tests); empty for the system's only.
+};
+
+class TlsStream : public Stream {
+public:
+    // Until Handshake succeeds, bytes pass through in clear: a session can turn to TLS after STLS.
+    static std::unique_ptr<TlsStream> Wrap(std::unique_ptr<Stream> inner);
+
+    // Handshake and certificate check, all before `deadline`. After a failure the stream only fails.
+    virtual TlsError Handshake(const TlsSettings& settings, Deadline deadline) = 0;
+};
+
+}  // namespace nmail
