@@ -4,10 +4,10 @@
 
 #include "app/App.h"
 #include "platform/Backends_win.h"
-#include "platform/forms/Gui_win.h"
 #include "platform/MailLibrary.h"
 #include "platform/Platform.h"
 #include "platform/Profile_win.h"
+#include "platform/forms/Gui_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     platform::Win32Gui gui(instance);

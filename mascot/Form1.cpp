@@ -69,7 +69,8 @@ void Form1::BuildFrameRegions() {
 
 platform::RegionHandle Form1::CreateFrameRegion(std::int16_t k) {
     if (k < 0 || k >= kFrameCount)
-        throw platform::RuntimeErrorException{platform::kSubscriptOutOfRangeError, L"インデックスが有効範囲にありません。"};
+        throw platform::RuntimeErrorException{platform::kSubscriptOutOfRangeError,
+                                              L"インデックスが有効範囲にありません。"};
     return mascot::CreateRegionFromRecord(app_.Platform().regions, RgnXform, FrameRgnData[size_t(k)]);
 }
 

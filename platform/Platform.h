@@ -3,11 +3,11 @@
 
 #include "platform/Browser.h"
 #include "platform/DialUp.h"
-#include "platform/forms/Gui.h"
 #include "platform/MailLibrary.h"
 #include "platform/Mci.h"
 #include "platform/Profile.h"
 #include "platform/Region.h"
+#include "platform/forms/Gui.h"
 
 namespace platform {
 

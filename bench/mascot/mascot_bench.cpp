@@ -15,10 +15,10 @@
 #include "mascot/Form1.h"
 #include "mascot/FrameShape.h"
 #include "platform/Backends_headless.h"
-#include "platform/forms/Gui_headless.h"
 #include "platform/MailLibrary.h"
 #include "platform/Profile_headless.h"
 #include "platform/Region_headless.h"
+#include "platform/forms/Gui_headless.h"
 
 namespace {
 

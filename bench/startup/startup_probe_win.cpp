@@ -43,8 +43,8 @@ int wmain(int argc, wchar_t** argv) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     auto started = std::chrono::steady_clock::now();
-    if (!CreateProcessW(argv[1], command.data(), nullptr, nullptr, FALSE, 0, nullptr, argc > 3 ? argv[3] : nullptr,
-                        &si, &pi)) {
+    if (!CreateProcessW(argv[1], command.data(), nullptr, nullptr, FALSE, 0, nullptr, argc > 3 ? argv[3] : nullptr, &si,
+                        &pi)) {
         std::fprintf(stderr, "could not start the program (%lu)\n", GetLastError());
         return 1;
     }

@@ -7,9 +7,9 @@
 
 #include <vector>
 
+#include "platform/ScopedWin_win.h"
 #include "platform/forms/Gui.h"
 #include "platform/forms/PictureDraw_win.h"
-#include "platform/ScopedWin_win.h"
 
 namespace platform::win {
 

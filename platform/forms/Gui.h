@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/forms/Picture.h"
 #include "platform/Region.h"
+#include "platform/forms/Picture.h"
 
 namespace platform {
 

@@ -5,10 +5,10 @@
 #include <windows.h>
 #undef MessageBox
 
+#include "platform/ScopedWin_win.h"
 #include "platform/forms/FormWindow_win.h"
 #include "platform/forms/Gui.h"
 #include "platform/forms/PictureDraw_win.h"
-#include "platform/ScopedWin_win.h"
 
 namespace platform {
 

@@ -255,14 +255,14 @@ JsonObject cmdRegion(const Args& args, std::wstring_view) {
     long long area = 0;
     for (DWORD i = 0; i < data->rdh.nCount; ++i) {
         const RECT& r = rects[i];
-        list.push_back(std::string("[") + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
-                       "," + std::to_string(r.bottom) + "]");
+        list.push_back(std::string("[") + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+                       std::to_string(r.right) + "," + std::to_string(r.bottom) + "]");
         area += static_cast<long long>(r.right - r.left) * (r.bottom - r.top);
     }
     const RECT& b = data->rdh.rcBound;
     return json.number("count", data->rdh.nCount)
-        .raw("bounds", std::string("[") + std::to_string(b.left) + "," + std::to_string(b.top) + "," + std::to_string(b.right) +
-                           "," + std::to_string(b.bottom) + "]")
+        .raw("bounds", std::string("[") + std::to_string(b.left) + "," + std::to_string(b.top) + "," +
+                           std::to_string(b.right) + "," + std::to_string(b.bottom) + "]")
         .number("area", area)
         .raw("rects", jsonArray(list));
 }

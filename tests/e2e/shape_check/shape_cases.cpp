@@ -138,8 +138,8 @@ std::string Hex(const RegionRecord& record) {
 }
 
 std::string RectText(const platform::RegionRect& r) {
-    return std::string("(") + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
-           std::to_string(r.bottom) + ")";
+    return std::string("(") + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) +
+           "," + std::to_string(r.bottom) + ")";
 }
 
 // The record loaded back into a region and stored again; empty bytes when the region cannot be made.
