@@ -10,7 +10,8 @@
 # --rtt puts a delay proxy (delay_proxy.py) between both clients and Dovecot that adds MS milliseconds of
 # round trip, as a real link would.
 #
-# Without a path the program is built in /tmp/pop3-bench-build. MESSAGES, SIZE and RUNS change the load.
+# Without a path both programs come from the native build (build/linux, made here when needed).
+# MESSAGES, SIZE and RUNS change the load.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -33,10 +34,10 @@ done
 bench=${1:-}
 checkmail=${2:-}
 if [[ -z $bench ]]; then
-    build=/tmp/pop3-bench-build
-    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$build" -j2 >/dev/null
-    bench=$build/pop3_mailcheck_bench
+    (cd "$repo" && cmake --preset linux >/dev/null &&
+        cmake --build --preset linux -j2 --target pop3_mailcheck_bench pop3_checkmail_bench >/dev/null)
+    bench=$repo/build/linux/bench/pop3/pop3_mailcheck_bench
+    checkmail=$repo/build/linux/bench/pop3/pop3_checkmail_bench
 fi
 [[ -x $bench ]] || { echo "no benchmark program at $bench" >&2; exit 1; }
 if [[ ! -x /usr/bin/time ]]; then
