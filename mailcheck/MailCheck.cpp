@@ -1,3 +1,5 @@
+// The mail check: connect, log in with the stored account, fetch and discard every message, close, then
+// report in the notice window and hang up dial-up connections when the user asked for that.
 #include "mailcheck/MailCheck.h"
 
 #include <algorithm>
