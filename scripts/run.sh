@@ -49,8 +49,9 @@ if [ "$demo" = 1 ]; then
     if ! openssl x509 -checkend 86400 -noout -in "$certs/server.pem" >/dev/null 2>&1; then
         rm -rf "$certs"
         bash tests/dovecot/make_certs.sh "$certs"
-        python3 tests/dovecot/trust_in_wine.py "$certs/ca.pem"
     fi
+    # Every time: the prefix may be newer than the certificates.
+    python3 tests/dovecot/trust_in_wine.py "$certs/ca.pem"
     bash tests/dovecot/start_dovecot.sh "$mailbox" "$port" demo sorabune 3 \
         --tls $((port + 1)) "$certs/server.pem" "$certs/server.key" >/dev/null
     cleanup+=("bash '$repo/tests/dovecot/stop_dovecot.sh' '$mailbox'")
