@@ -10,10 +10,10 @@
 
 #include "app/App.h"
 #include "platform/Backends_headless.h"
-#include "platform/forms/Gui_headless.h"
 #include "platform/MailLibrary.h"
 #include "platform/Profile_headless.h"
 #include "platform/Region_headless.h"
+#include "platform/forms/Gui_headless.h"
 #include "resources/layouts/MsgFormLayout.h"
 #include "resources/layouts/SetFormLayout.h"
 #include "settings/SetForm.h"
