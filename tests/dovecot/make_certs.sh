@@ -9,6 +9,7 @@
 #   DIR/other.pem, other.key        signed by the CA, for another name (other.example) only
 #   DIR/self.pem, self.key          self-signed, for localhost and 127.0.0.1
 #   DIR/expired.pem, expired.key    signed by the CA, for localhost and 127.0.0.1, valid only in January 2020
+#   DIR/client.pem, client.key      signed by the CA, for localhost and 127.0.0.1, for client use only
 set -euo pipefail
 [[ $# -eq 1 ]] || { echo "usage: $0 DIR" >&2; exit 2; }
 command -v openssl >/dev/null || { echo "openssl is not installed (apt-get install -y openssl)" >&2; exit 3; }
@@ -17,20 +18,21 @@ mkdir -p "$dir"
 cd "$dir"
 
 new_key() { openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:prime256v1 -out "$1" 2>/dev/null; }
+# SAN [USAGE]
 server_ext() {
     printf 'basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\n'
-    printf 'extendedKeyUsage=serverAuth\nsubjectAltName=%s\n' "$1"
+    printf 'extendedKeyUsage=%s\nsubjectAltName=%s\n' "${2:-serverAuth}" "$1"
 }
 
 new_key ca.key
 openssl req -x509 -new -key ca.key -out ca.pem -days 30 -subj "/CN=Sorabune Test CA" \
     -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
 
-# NAME SAN [self]
+# NAME SAN [self|ca [USAGE]]
 issue() {
     new_key "$1.key"
     openssl req -new -key "$1.key" -subj "/CN=${2#DNS:}" -out "$1.csr" 2>/dev/null
-    server_ext "$3" >"$1.ext"
+    server_ext "$3" "${5:-}" >"$1.ext"
     if [[ ${4:-} == self ]]; then
         openssl x509 -req -in "$1.csr" -signkey "$1.key" -days 30 -extfile "$1.ext" -out "$1.pem" 2>/dev/null
     else
@@ -42,6 +44,7 @@ issue() {
 issue server DNS:localhost "DNS:localhost,IP:127.0.0.1"
 issue other DNS:other.example "DNS:other.example"
 issue self DNS:localhost "DNS:localhost,IP:127.0.0.1" self
+issue client DNS:localhost "DNS:localhost,IP:127.0.0.1" ca clientAuth
 
 # A certificate whose time is over needs `openssl ca`, the one command that takes explicit dates.
 new_key expired.key

@@ -201,9 +201,11 @@ TEST_F(Dovecot, UntrustedExpiredOrWrongNameCertificateEndsTheConnectionBeforeLog
     Instance other(dir_ + "/other", certs_, "other");
     Instance self(dir_ + "/self", certs_, "self");
     Instance expired(dir_ + "/expired", certs_, "expired");
+    Instance client(dir_ + "/client", certs_, "client");
     ASSERT_FALSE(other.pid.empty());
     ASSERT_FALSE(self.pid.empty());
     ASSERT_FALSE(expired.pid.empty());
+    ASSERT_FALSE(client.pid.empty());
     struct Case {
         std::string server;
         const wchar_t* reason;
@@ -212,7 +214,9 @@ TEST_F(Dovecot, UntrustedExpiredOrWrongNameCertificateEndsTheConnectionBeforeLog
          {Case{"pop3s://localhost:" + std::to_string(other.tlsPort), L"名前が POP3 サーバー名と一致しない"},
           Case{"localhost:" + std::to_string(other.port), L"名前が POP3 サーバー名と一致しない"},
           Case{"pop3s://localhost:" + std::to_string(self.tlsPort), L"発行者が信頼されていない"},
-          Case{"127.0.0.1:" + std::to_string(self.port), L"発行者が信頼されていない"}}) {
+          Case{"127.0.0.1:" + std::to_string(self.port), L"発行者が信頼されていない"},
+          Case{"pop3s://localhost:" + std::to_string(expired.tlsPort), L"有効期限が切れている"},
+          Case{"pop3s://localhost:" + std::to_string(client.tlsPort), L"サーバー用のものではない"}}) {
         EXPECT_EQ(NMailPop3Connect(c.server), -1) << c.server;
         EXPECT_TRUE(Contains(LastMessage(), c.reason)) << c.server << " " << ::testing::PrintToString(LastMessage());
     }
@@ -223,6 +227,7 @@ TEST_F(Dovecot, UntrustedExpiredOrWrongNameCertificateEndsTheConnectionBeforeLog
     EXPECT_TRUE(other.Logins().empty());
     EXPECT_TRUE(self.Logins().empty());
     EXPECT_TRUE(expired.Logins().empty());
+    EXPECT_TRUE(client.Logins().empty());
 }
 
 }  // namespace
