@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/CodePage.h"
 #include "platform/ScopedWin_win.h"
 
 namespace nmail {
@@ -37,13 +38,6 @@ struct StoreTraits {
 };
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
-
-std::wstring Wide(const std::string& text) {
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(size_t(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), n);
-    return wide;
-}
 
 // The IP address in `host` as 4 or 16 bytes, or nothing for a name.
 std::vector<BYTE> IpBytes(const std::string& host) {
@@ -165,7 +159,7 @@ TlsError CheckServerCertificate(CtxtHandle& context, const TlsSettings& settings
 
     std::string host = settings.host;
     std::vector<BYTE> ip = IpBytes(host);
-    std::wstring name = Wide(host);
+    std::wstring name = platform::FromAnsi(host);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;

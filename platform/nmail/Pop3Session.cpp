@@ -116,13 +116,8 @@ Deadline Pop3Session::ReplyDeadline() const {
 
 bool Pop3Session::ReadStatus(std::string& reply) {
     LineResult r = reader_.ReadLine(ReplyDeadline(), kMaxStatusLine, reply);
-    switch (r) {
-        case LineResult::Ok: break;
-        case LineResult::Closed: return Kill(text::Ansi(text::kDisconnected));
-        case LineResult::TimedOut: return Kill(text::Ansi(text::kTimedOut));
-        case LineResult::TooLong: return Kill(text::Ansi(text::kLineTooLong));
-        case LineResult::Failed: return Kill(text::Ansi(text::kNetworkError));
-    }
+    if (r != LineResult::Ok)
+        return Kill(text::Ansi(LineFailureText(r)));
     if (!IsOk(reply) && !IsErr(reply))
         return Kill(text::WithReply(text::kUnexpectedReply, reply));
     return true;
@@ -310,12 +305,10 @@ bool Pop3Session::ReadMultiline(MailWriter* writer, uint64_t byteLimit) {
         std::string_view piece;
         bool lineEnd = false;
         LineResult r = reader_.NextPiece(deadline, piece, lineEnd);
-        if (r == LineResult::Closed)
-            return Kill(text::Ansi(text::kDisconnected));
-        if (r == LineResult::TimedOut)
-            return Kill(text::Ansi(deadline == whole ? text::kReplyTooSlow : text::kTimedOut));
+        if (r == LineResult::TimedOut && deadline == whole)
+            return Kill(text::Ansi(text::kReplyTooSlow));
         if (r != LineResult::Ok)
-            return Kill(text::Ansi(text::kNetworkError));
+            return Kill(text::Ansi(LineFailureText(r)));
         received += piece.size() + (lineEnd ? 2 : 0);
         if (received > byteLimit)
             return Kill(text::Ansi(text::kReplyTooLong));

@@ -12,20 +12,6 @@ namespace {
 // Room for two whole records with their overhead: the engine takes one record at a time.
 constexpr size_t kIncomingCapacity = 2 * (16384 + 2048 + 5);
 
-bool IsRecordType(unsigned char byte) {
-    return byte >= 0x14 && byte <= 0x18;
-}
-
-TlsFailure FromIo(IoResult r) {
-    switch (r) {
-        case IoResult::TimedOut: return TlsFailure::TimedOut;
-        case IoResult::Closed: return TlsFailure::Closed;
-        case IoResult::Ok:
-        case IoResult::Failed: break;
-    }
-    return TlsFailure::Handshake;
-}
-
 class EngineStream final : public TlsStream {
 public:
     EngineStream(std::unique_ptr<Stream> inner, std::unique_ptr<TlsEngine> engine)
@@ -112,7 +98,7 @@ private:
                 if (notTls_)
                     return {TlsFailure::NotTls, 0};
                 if (r != IoResult::Ok)
-                    return {FromIo(r), 0};
+                    return {HandshakeFailureOf(r), 0};
             }
             EngineStep step = engine_->Handshake(std::span<const char>(incoming_.data(), first ? 0 : used_));
             first = false;
@@ -124,7 +110,7 @@ private:
             if (!step.token.empty()) {
                 IoResult r = inner_->WriteAll(step.token.data(), step.token.size(), deadline);
                 if (r != IoResult::Ok && step.status != EngineStatus::Failed)
-                    return {FromIo(r), 0};
+                    return {HandshakeFailureOf(r), 0};
             }
             if (step.status != EngineStatus::Ok && step.status != EngineStatus::ContinueNeeded)
                 return {TlsFailure::Handshake, step.code};
@@ -175,7 +161,7 @@ private:
             return r;
         if (!sawFirstByte_) {
             sawFirstByte_ = true;
-            notTls_ = !IsRecordType(static_cast<unsigned char>(incoming_[used_]));
+            notTls_ = !IsTlsRecordType(static_cast<unsigned char>(incoming_[used_]));
             if (notTls_)
                 return IoResult::Failed;
         }

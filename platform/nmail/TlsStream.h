@@ -34,6 +34,22 @@ struct TlsSettings {
     std::string extraRootFile;  // PEM file of one more trusted root (tests); empty for the system's only.
 };
 
+// Whether a server's first byte can start a TLS record; anything else is a plain server on a TLS port.
+inline bool IsTlsRecordType(unsigned char byte) {
+    return byte >= 0x14 && byte <= 0x18;
+}
+
+// What a transport failure during the handshake means for it.
+inline TlsFailure HandshakeFailureOf(IoResult r) {
+    switch (r) {
+        case IoResult::TimedOut: return TlsFailure::TimedOut;
+        case IoResult::Closed: return TlsFailure::Closed;
+        case IoResult::Ok:
+        case IoResult::Failed: break;
+    }
+    return TlsFailure::Handshake;
+}
+
 class TlsStream : public Stream {
 public:
     // Until Handshake succeeds, bytes pass through in clear: a session can turn to TLS after STLS.

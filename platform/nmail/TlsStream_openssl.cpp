@@ -24,10 +24,6 @@ bool IsIpAddress(const std::string& host) {
     return inet_pton(AF_INET, host.c_str(), address) == 1 || inet_pton(AF_INET6, host.c_str(), address) == 1;
 }
 
-bool IsRecordType(unsigned char byte) {
-    return byte >= 0x14 && byte <= 0x18;
-}
-
 TlsFailure FromVerifyResult(long result) {
     switch (result) {
         case X509_V_ERR_CERT_HAS_EXPIRED:
@@ -37,16 +33,6 @@ TlsFailure FromVerifyResult(long result) {
         case X509_V_ERR_INVALID_PURPOSE: return TlsFailure::NotForServer;
         default: return TlsFailure::Untrusted;
     }
-}
-
-TlsFailure FromIo(IoResult r) {
-    switch (r) {
-        case IoResult::TimedOut: return TlsFailure::TimedOut;
-        case IoResult::Closed: return TlsFailure::Closed;
-        case IoResult::Ok:
-        case IoResult::Failed: break;
-    }
-    return TlsFailure::Handshake;
 }
 
 class OpenSslStream final : public TlsStream {
@@ -76,12 +62,12 @@ public:
                 return {TlsFailure::Handshake, ERR_peek_last_error()};
             }
             if (sent != IoResult::Ok)
-                return {FromIo(sent), 0};
+                return {HandshakeFailureOf(sent), 0};
             IoResult got = Pull(deadline);
             if (notTls_)
                 return {TlsFailure::NotTls, 0};
             if (got != IoResult::Ok)
-                return {FromIo(got), 0};
+                return {HandshakeFailureOf(got), 0};
         }
         if (SSL_version(ssl_.get()) < TLS1_2_VERSION)
             return {TlsFailure::OldProtocol, 0};
@@ -188,7 +174,7 @@ private:
             return r;
         if (!sawFirstByte_) {
             sawFirstByte_ = true;
-            notTls_ = !IsRecordType(static_cast<unsigned char>(chunk[0]));
+            notTls_ = !IsTlsRecordType(static_cast<unsigned char>(chunk[0]));
             if (notTls_)
                 return IoResult::Failed;
         }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/CodePage.h"
 #include "platform/nmail/TlsEngine.h"
 
 namespace nmail {
@@ -125,9 +126,7 @@ size_t ExtraOf(const SecBuffer* parts, size_t count) {
 class SchannelEngine final : public TlsEngine {
 public:
     unsigned long Begin(const std::string& host) override {
-        int n = MultiByteToWideChar(CP_ACP, 0, host.data(), int(host.size()), nullptr, 0);
-        host_.assign(size_t(n), L'\0');
-        MultiByteToWideChar(CP_ACP, 0, host.data(), int(host.size()), host_.data(), n);
+        host_ = platform::FromAnsi(host);
         SECURITY_STATUS status = credentials_.Acquire();
         return status == SEC_E_OK ? 0 : static_cast<unsigned long>(status);
     }
