@@ -33,7 +33,7 @@ struct WorkBuffers {
 // Reads the stored account into the account dialog's boxes and the account values.
 void LoadAccount(App& app) {
     std::wstring id = app.Files().ReadAccountValue("NAME");
-    std::wstring password = app.Files().ReadAccountValue("NAME2");
+    std::wstring password = app.Files().ReadAccountPassword();
     IdPassForm& dialog = app.GetIdPassForm();
     dialog[idpass_layout::IdText].SetText(id);
     dialog[idpass_layout::PassText].SetText(password);

@@ -2,10 +2,16 @@
 // whatever the ANSI code page; keys and values are bytes in the ANSI code page, as in the files.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
 namespace platform {
+
+struct ProfileEntry {
+    std::string_view key;
+    std::string_view value;
+};
 
 class Profile {
 public:
@@ -22,6 +28,11 @@ public:
                              std::string_view section,
                              std::string_view key,
                              std::string_view value) = 0;
+    // Several keys of one section in one replacement of the file: it then holds either all the new values
+    // or, when the write failed, its earlier bytes. Returns false on failure.
+    virtual bool WriteStrings(std::wstring_view path,
+                              std::string_view section,
+                              std::initializer_list<ProfileEntry> entries) = 0;
 };
 
 }  // namespace platform

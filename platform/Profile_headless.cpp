@@ -264,13 +264,22 @@ bool HeadlessProfile::WriteString(std::wstring_view path,
                                   std::string_view section,
                                   std::string_view key,
                                   std::string_view value) {
+    return WriteStrings(path, section, {{key, value}});
+}
+
+bool HeadlessProfile::WriteStrings(std::wstring_view path,
+                                   std::string_view section,
+                                   std::initializer_list<ProfileEntry> entries) {
     std::optional<std::string> existing = ReadWholeFile(path);
     if (!existing && IsOrdinaryFile(path))
         return false;  // there but unreadable: rewriting it would lose its other keys
-    while (!value.empty() && IsBlank(value.front()))
-        value.remove_prefix(1);  // reading drops them anyway, and Windows does not write them
-    return ReplaceWholeFile(
-        path, WithValue(existing ? std::move(*existing) : std::string(), Trim(section), Trim(key), value));
+    std::string text = existing ? std::move(*existing) : std::string();
+    for (ProfileEntry entry : entries) {
+        while (!entry.value.empty() && IsBlank(entry.value.front()))
+            entry.value.remove_prefix(1);  // reading drops them anyway, and Windows does not write them
+        text = WithValue(std::move(text), Trim(section), Trim(entry.key), entry.value);
+    }
+    return ReplaceWholeFile(path, text);
 }
 
 }  // namespace platform

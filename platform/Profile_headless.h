@@ -23,6 +23,9 @@ public:
                      std::string_view section,
                      std::string_view key,
                      std::string_view value) override;
+    bool WriteStrings(std::wstring_view path,
+                      std::string_view section,
+                      std::initializer_list<ProfileEntry> entries) override;
 };
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 // The wide profile functions behind the byte interface: keys and values are converted between the
-// ANSI code page and UTF-16 here, exactly as the ANSI functions would convert them.
+// ANSI code page and UTF-16 here, exactly as the ANSI functions would convert them. Several keys at once
+// are written into a copy of the file, which then replaces it.
 #include "platform/Profile_win.h"
 
 #include <windows.h>
@@ -9,6 +10,36 @@
 #include "platform/CodePage.h"
 
 namespace platform {
+namespace {
+
+// kernel32 may keep recently used profile files in memory, checked against the file's time; after the file
+// is replaced behind its back (possibly within one tick of the clock) it must read it afresh.
+void ForgetCachedFile(const std::wstring& file) {
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str());
+}
+
+// A copy of `target` beside it, under a name no other file has; an empty new file when `target` is missing.
+bool MakeCopy(const std::wstring& target, std::wstring& copy) {
+    bool exists = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        copy = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
+        if (exists) {
+            if (CopyFileW(target.c_str(), copy.c_str(), TRUE))
+                return true;
+        } else {
+            HANDLE h = CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h != INVALID_HANDLE_VALUE) {
+                CloseHandle(h);
+                return true;
+            }
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+    }
+    return false;
+}
+
+}  // namespace
 
 std::string Win32Profile::ReadString(std::wstring_view path,
                                      std::string_view section,
@@ -42,6 +73,29 @@ bool Win32Profile::WriteString(std::wstring_view path,
     std::wstring file(path);
     return WritePrivateProfileStringW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), FromAnsi(value).c_str(),
                                       file.c_str()) != FALSE;
+}
+
+bool Win32Profile::WriteStrings(std::wstring_view path,
+                                std::string_view section,
+                                std::initializer_list<ProfileEntry> entries) {
+    std::wstring target(path);
+    std::wstring copy;
+    if (!MakeCopy(target, copy))
+        return false;
+    std::wstring sectionW = FromAnsi(section);
+    bool ok = true;
+    for (const ProfileEntry& entry : entries) {
+        ok = ok && WritePrivateProfileStringW(sectionW.c_str(), FromAnsi(entry.key).c_str(),
+                                              FromAnsi(entry.value).c_str(), copy.c_str());
+    }
+    ForgetCachedFile(copy);
+    ok = ok && MoveFileExW(copy.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok) {
+        SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only file's copy is read-only too
+        DeleteFileW(copy.c_str());
+    }
+    ForgetCachedFile(target);
+    return ok;
 }
 
 }  // namespace platform

@@ -1,4 +1,5 @@
-// The account dialog (IdPassForm): loads the stored user ID and password; OK takes what was typed.
+// The account dialog (IdPassForm): loads the stored user ID and password; OK takes what was typed and,
+// with the save box ticked, stores it (the password protected for the current user).
 #include "settings/IdPassForm.h"
 
 #include "app/App.h"
@@ -10,7 +11,7 @@ IdPassForm::IdPassForm(App& app) : Form(app.Gui(), kForm), app_(app) {}
 
 void IdPassForm::OnLoadStep() {
     (*this)[IdText].SetText(app_.Files().ReadAccountValue("NAME"));
-    (*this)[PassText].SetText(app_.Files().ReadAccountValue("NAME2"));
+    (*this)[PassText].SetText(app_.Files().ReadAccountPassword());
 }
 
 void IdPassForm::OnControlClick(int control) {
@@ -27,7 +28,7 @@ void IdPassForm::Confirm() {
     app_.Settings().UserPassword = password;
     if ((*this)[Check1].Value() == 1) {
         app_.Files().WriteAccountValue("NAME", id);
-        app_.Files().WriteAccountValue("NAME2", password);
+        app_.Files().WriteAccountPassword(password);
         app_.Files().WriteAccountValue("NAME3", L"1");
     } else {
         app_.Files().WriteAccountValue("NAME3", L"0");

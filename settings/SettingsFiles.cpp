@@ -1,7 +1,8 @@
 // The settings files. "quillo.ini" is read the way sequential text input reads it: a line ends at CR or
 // CR LF (a lone LF stays in the line), keys are the first five characters with case, and a value is the
 // next 100 characters as they are. The two private-profile files go through the profile functions,
-// one call per key, with the path built afresh from the program folder each time.
+// one call per key (the password's two keys in one replacement of the file), with the path built afresh
+// from the program folder each time.
 #include "settings/SettingsFiles.h"
 
 #include <algorithm>
@@ -14,6 +15,8 @@
 
 #include "platform/CodePage.h"
 #include "platform/File.h"
+#include "platform/Protect.h"
+#include "settings/StoredPassword.h"
 
 namespace {
 
@@ -24,6 +27,8 @@ constexpr char kSection[] = "EXEINI";
 constexpr std::size_t kValueChars = 100;
 // The account value arrives through a 256-byte buffer that also holds the terminating zero.
 constexpr std::size_t kAccountValueBytes = 255;
+// The protected password has a key of its own, so no clear "NAME2" of an earlier file is ever taken for it.
+constexpr char kSealedPasswordKey[] = "NAME2PROTECTED";
 
 bool IsNumberBlank(wchar_t c) {
     return c == L' ' || c == L'\t' || c == L'\n';
@@ -147,11 +152,36 @@ void SettingsFiles::SaveServerSettings(const SettingsValues& values) const {
 
 std::wstring SettingsFiles::ReadAccountValue(std::string_view key) const {
     std::string bytes = profile_.ReadString(AccountFilePath(), kSection, key, "");
-    return platform::FromAnsi(CutAnsi(bytes, kAccountValueBytes));
+    std::wstring value = platform::FromAnsi(CutAnsi(bytes, kAccountValueBytes));
+    platform::Wipe(bytes);  // it may be a clear password
+    return value;
 }
 
 void SettingsFiles::WriteAccountValue(std::string_view key, std::wstring_view value) const {
     profile_.WriteString(AccountFilePath(), kSection, key, platform::ToAnsi(value));
+}
+
+std::wstring SettingsFiles::ReadAccountPassword() const {
+    std::string sealed = profile_.ReadString(AccountFilePath(), kSection, kSealedPasswordKey, "");
+    if (!sealed.empty())
+        return UnsealPassword(sealed).value_or(std::wstring());
+    std::wstring clear = ReadAccountValue("NAME2");
+    if (!clear.empty()) {
+        // When the system will not protect it, the clear value stays rather than the password being lost.
+        std::string resealed = SealPassword(clear);
+        if (!resealed.empty())
+            StoreSealedPassword(resealed);
+    }
+    return clear;
+}
+
+void SettingsFiles::WriteAccountPassword(std::wstring_view password) const {
+    // A password the system will not protect is not stored at all: the next check asks for it.
+    StoreSealedPassword(password.empty() ? std::string() : SealPassword(password));
+}
+
+bool SettingsFiles::StoreSealedPassword(std::string_view sealed) const {
+    return profile_.WriteStrings(AccountFilePath(), kSection, {{"NAME2", ""}, {kSealedPasswordKey, sealed}});
 }
 
 int SettingsFiles::ReadDisconnectFlag() const {

@@ -32,12 +32,19 @@ public:
     // "NAME", "NAME2" or "NAME3" of the account file; empty when missing. At most 255 bytes are kept.
     std::wstring ReadAccountValue(std::string_view key) const;
     void WriteAccountValue(std::string_view key, std::wstring_view value) const;
+    // The stored password: the protected value of "NAME2PROTECTED" when there is one (empty when it does not
+    // unprotect: another user's, another PC's or an altered value, left as it is); otherwise a clear "NAME2",
+    // which is then stored protected at once.
+    std::wstring ReadAccountPassword() const;
+    // Stores the password protected and empties "NAME2", in one replacement of the file.
+    void WriteAccountPassword(std::wstring_view password) const;
     // "NUMBER" of the auto-disconnect flag file as an integer; 0 when missing.
     int ReadDisconnectFlag() const;
     void WriteDisconnectFlag(std::wstring_view value) const;
 
 private:
     std::wstring AccountFilePath() const;
+    bool StoreSealedPassword(std::string_view sealed) const;
     std::wstring FlagFilePath() const;
 
     platform::Profile& profile_;

@@ -4,6 +4,7 @@
 #include "resources/layouts/IdPassFormLayout.h"
 #include "resources/layouts/OptionFormLayout.h"
 #include "resources/layouts/SetFormLayout.h"
+#include "settings/StoredPassword.h"
 #include "tests/support/HeadlessApp.h"
 
 namespace {
@@ -25,7 +26,7 @@ using AccountDialog = DialogTest<setform_layout::Command1, kIdPassForm>;
 using ServerDialog = DialogTest<setform_layout::Command2, kOptionForm>;
 
 TEST_F(AccountDialog, LoadsStoredAccountWithSaveBoxUnticked) {
-    h.WriteFile(h.AccountFile(), "[EXEINI]\r\nNAME=taro\r\nNAME2=pw\r\nNAME3=1\r\n");
+    h.WriteFile(h.AccountFile(), "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME2PROTECTED=" + SealPassword(L"pw") + "\r\n");
     auto& d = Open();
     EXPECT_TRUE(d.IsVisible());
     EXPECT_EQ(d.Text(idpass_layout::IdText), L"taro");
@@ -34,8 +35,16 @@ TEST_F(AccountDialog, LoadsStoredAccountWithSaveBoxUnticked) {
     EXPECT_EQ(d.Definition().controls[idpass_layout::PassText].passwordChar, L'*');
 }
 
+TEST_F(AccountDialog, LoadingAClearPasswordStoresItProtected) {
+    h.WriteFile(h.AccountFile(), "[EXEINI]\r\nNAME=taro\r\nNAME2=pw\r\nNAME3=1\r\n");
+    EXPECT_EQ(Open().Text(idpass_layout::PassText), L"pw");
+    EXPECT_EQ(h.ReadFile(h.AccountFile()),
+              "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME3=1\r\nNAME2PROTECTED=" + SealPassword(L"pw") + "\r\n");
+}
+
 TEST_F(AccountDialog, OkWithoutSaveBoxRecordsOnlyName3) {
-    h.WriteFile(h.AccountFile(), "[EXEINI]\r\nNAME=taro\r\nNAME2=pw\r\n");
+    const std::string stored = "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME2PROTECTED=" + SealPassword(L"pw") + "\r\n";
+    h.WriteFile(h.AccountFile(), stored);
     auto& d = Open();
     d.Type(idpass_layout::IdText, L"jiro");
     d.Type(idpass_layout::PassText, L"new");
@@ -43,7 +52,7 @@ TEST_F(AccountDialog, OkWithoutSaveBoxRecordsOnlyName3) {
     EXPECT_EQ(h.gui.Window(L"IdPassForm"), nullptr);
     EXPECT_EQ(h.app->Settings().UserId, L"jiro");
     EXPECT_EQ(h.app->Settings().UserPassword, L"new");
-    EXPECT_EQ(h.ReadFile(h.AccountFile()), "[EXEINI]\r\nNAME=taro\r\nNAME2=pw\r\nNAME3=0\r\n");
+    EXPECT_EQ(h.ReadFile(h.AccountFile()), stored + "NAME3=0\r\n");
 }
 
 TEST_F(AccountDialog, OkWithSaveBoxStoresAllThreeAndReopensUnticked) {
@@ -52,11 +61,11 @@ TEST_F(AccountDialog, OkWithSaveBoxStoresAllThreeAndReopensUnticked) {
     d.Type(idpass_layout::PassText, L"p w");
     d.SetValue(idpass_layout::Check1, 1);
     d.Click(idpass_layout::OkCommand);
-    EXPECT_EQ(h.app->Files().ReadAccountValue("NAME"), L"太郎");
-    EXPECT_EQ(h.app->Files().ReadAccountValue("NAME2"), L"p w");
-    EXPECT_EQ(h.app->Files().ReadAccountValue("NAME3"), L"1");
+    EXPECT_EQ(h.ReadFile(h.AccountFile()), "[EXEINI]\r\nNAME=\x91\xbe\x98\x59\r\nNAME2=\r\nNAME2PROTECTED=" +
+                                               SealPassword(L"p w") + "\r\nNAME3=1\r\n");
     auto& again = Open();
     EXPECT_EQ(again.Text(idpass_layout::IdText), L"太郎");
+    EXPECT_EQ(again.Text(idpass_layout::PassText), L"p w");
     EXPECT_EQ(again.Value(idpass_layout::Check1), 0);
 }
 

@@ -9,6 +9,7 @@
 #include "resources/layouts/IdPassFormLayout.h"
 #include "resources/layouts/MsgFormLayout.h"
 #include "resources/layouts/SetFormLayout.h"
+#include "settings/StoredPassword.h"
 #include "tests/support/HeadlessApp.h"
 
 namespace {
@@ -73,6 +74,9 @@ TEST_F(MailCheck, EmptyMailboxConnectsLogsInAndCloses) {
     EXPECT_EQ(NoticeCount(), L"0");
     EXPECT_EQ(h.mail.lastUser, "taro");
     EXPECT_EQ(h.mail.lastPassword, "secret");
+    // The clear password of the earlier file is stored protected by the check that used it.
+    EXPECT_EQ(h.ReadFile(h.AccountFile()),
+              "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME2PROTECTED=" + SealPassword(L"secret") + "\r\n");
 }
 
 TEST_F(MailCheck, NewMailFetchesEveryMessageAndBringsTheGirlOut) {
@@ -147,6 +151,20 @@ TEST_F(MailCheck, MissingPasswordOpensAccountDialogAndSkipsLogin) {
     EXPECT_EQ(NoticeCount(), L"0");
 }
 
+TEST_F(MailCheck, UnreadableProtectedPasswordOpensAccountDialogAndSkipsLogin) {
+    std::string foreign = SealPassword(L"secret");
+    foreign[0] = foreign[0] == 'A' ? 'B' : 'A';
+    const std::string file = "[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME2PROTECTED=" + foreign + "\r\n";
+    h.WriteFile(h.AccountFile(), file);
+    EXPECT_EQ(Check(), (Calls{"connect", "close 7"}));
+    auto* dialog = h.gui.Window(L"IdPassForm");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->IsVisible());
+    EXPECT_EQ(dialog->Text(idpass_layout::PassText), L"");
+    EXPECT_TRUE(h.gui.MessageBoxes().empty());
+    EXPECT_EQ(h.ReadFile(h.AccountFile()), file);
+}
+
 TEST_F(MailCheck, CheckOverwritesWhatIsTypedInTheOpenAccountDialog) {
     h.PressSettingsButton(setform_layout::Command1);
     auto* dialog = h.gui.Window(L"IdPassForm");
@@ -166,10 +184,13 @@ TEST_F(MailCheck, ApopFlagFollowsAnyNonZeroSetting) {
     EXPECT_EQ(h.mail.lastApop, 0);
 }
 
-TEST_F(MailCheck, LongStoredIdIsCutTo255Bytes) {
+TEST_F(MailCheck, LongStoredIdIsCutTo255BytesButNotAProtectedPassword) {
     StoreAccount(std::string(300, 'u'), "pw");
     Check();
     EXPECT_EQ(h.mail.lastUser, std::string(255, 'u'));
+    h.app->Files().WriteAccountPassword(std::wstring(300, L'p'));
+    Check();
+    EXPECT_EQ(h.mail.lastPassword, std::string(300, 'p'));
 }
 
 TEST_F(MailCheck, JapaneseAccountReachesLibraryInAnsiCodePage) {
@@ -177,6 +198,8 @@ TEST_F(MailCheck, JapaneseAccountReachesLibraryInAnsiCodePage) {
     Check();
     EXPECT_EQ(h.mail.lastUser, "\x91\xbe\x98\x59");
     EXPECT_EQ(h.app->Settings().UserId, L"太郎");
+    Check();  // now from the protected value
+    EXPECT_EQ(h.mail.lastPassword, "\x83\x70\x83\x58");
 }
 
 TEST_F(MailCheck, AutoDisconnectRunsAfterEveryPathWhenTicked) {

@@ -1,7 +1,8 @@
-"""The account and server dialogs worked through their real controls, the keyboard-only 切断 button, 作者
-answered No, and a first run that sets everything up through the dialogs and then checks mail against
-Dovecot."""
+"""The account and server dialogs worked through their real controls (the password stored protected by
+Wine's crypt32, never in clear), the keyboard-only 切断 button, 作者 answered No, and a first run that sets
+everything up through the dialogs and then checks mail against Dovecot."""
 
+import base64
 import os
 import shutil
 import subprocess
@@ -12,6 +13,8 @@ from tests.e2e import harness
 
 INI = harness.profile("EXEINI", NUMBER=0)
 OLD_ACCOUNT = harness.profile("EXEINI", NAME="old", NAME2="oldpw", NAME3=1)
+# A blob of Windows' data protection begins with its version, 1, and its provider's GUID.
+PROTECTED_BLOB_START = bytes.fromhex("01000000d08c9ddf0115d1118c7a00c04fc297eb")
 # The Windows build's own compiler first; the plain name is an alternative that may point elsewhere.
 CROSS_CC = shutil.which("x86_64-w64-mingw32-gcc-posix") or shutil.which("x86_64-w64-mingw32-gcc")
 
@@ -110,21 +113,27 @@ class DialogsTest(harness.SorabuneTestCase):
         return {key: bytes.fromhex(value) for key, value in values.items()}
 
     def assertAccountFile(self, app, name, password, flag):
-        expected = {"NAME": name.encode("cp932"), "NAME2": password.encode("cp932"), "NAME3": flag.encode()}
-        self.assertFileBytes(app.id_pass_path, f"[EXEINI]\nNAME={name}\nNAME2={password}\nNAME3={flag}\n")
-        ours = parse_profile(app.read_id_pass())[b"exeini"]
-        self.assertEqual({key: ours[key.lower().encode()] for key in expected}, expected)
+        """NAME and NAME3 as given, NAME2 empty, and the password only as a protected value."""
+        data = app.read_id_pass()
+        self.assertEqual(harness.encodings_holding(data, password), [], f"the password in clear: {data!r}")
+        ours = parse_profile(data)[b"exeini"]
+        protected = ours.get(b"name2protected", b"")
+        self.assertTrue(base64.b64decode(protected, validate=True).startswith(PROTECTED_BLOB_START),
+                        f"NAME2PROTECTED is not a protected blob: {protected!r}")
+        expected = {"NAME": name.encode("cp932"), "NAME2": b"", "NAME2PROTECTED": protected, "NAME3": flag.encode()}
+        self.assertEqual(ours, {key.lower().encode(): value for key, value in expected.items()})
         kernel32 = self.kernel32_read(app.id_pass_path, "EXEINI", *expected)
         if kernel32 is not None:
             self.assertEqual(kernel32, expected, "what Wine's kernel32 reads from iniIdPass.ini")
 
     def test_account_dialog_cancel_esc_and_ok(self):
         app = self.launch(ini=INI, id_pass=OLD_ACCOUNT)
-        before = app.read_id_pass()
         open_settings(app)
 
         app.click("SetForm", "Command1")  # ID/PASS
         app.wait_for("IdPassForm")
+        before = app.read_id_pass()
+        self.assertEqual(harness.encodings_holding(before, "oldpw"), [], "loading must store a clear password protected")
         self.assertEqual(app.text("IdPassForm", "IdText"), "old")
         self.assertEqual(app.control("IdPassForm", "PassText")["password_char"], "*")
         self.assertEqual(app.checked("IdPassForm", "Check1"), 0)

@@ -1,10 +1,13 @@
 """The mail check as a user starts it: 操作, then メールチェック, against a private Dovecot on loopback.
 Covers the notice window's texts and topmost place, the login and connection error boxes, the check
-without a server, APOP, TLS (port, STLS and the pop3:// way out, with a test CA the prefix trusts), and
-that the mailbox is left as it was."""
+without a server, APOP, TLS (port, STLS and the pop3:// way out, with a test CA the prefix trusts), the
+stored password (a clear one stored protected by the check that uses it, an altered one asked for again),
+and that the mailbox is left as it was."""
 
+import base64
 import os
 import poplib
+import re
 import time
 import unittest
 
@@ -133,6 +136,35 @@ class MailCheckTest(harness.SorabuneTestCase):
             logins = [line for line in f if "Login: user=<" + USER + ">" in line]
         self.assertTrue(logins, "Dovecot logged no login")
         self.assertIn("method=APOP", logins[-1], "the program should have logged in with APOP")
+
+    def test_clear_password_is_stored_protected_and_an_altered_one_is_asked_for(self):
+        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=1)
+        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=pop3.address))
+        check_mail(app)
+        self.assertNotice(app, NEW_MAIL, 1)
+        stored = app.read_id_pass()
+        self.assertEqual(harness.encodings_holding(stored, PASSWORD), [], f"the password in clear: {stored!r}")
+        self.assertIn(b"\r\nNAME2=\r\n", stored)
+        protected = re.search(rb"\r\nNAME2PROTECTED=([A-Za-z0-9+/=]{100,})\r\n", stored)
+        self.assertIsNotNone(protected, stored)
+        # The protected value alone logs in too.
+        check_mail(app)
+        app.wait_until(lambda: len(pop3.logins()) == 2, message="a second login, with the protected password")
+
+        # An altered value, like one protected for another user or PC: the dialog asks and nothing is sent.
+        blob = bytearray(base64.b64decode(protected.group(1)))
+        blob[-1] ^= 0x01
+        altered = stored.replace(protected.group(1), base64.b64encode(bytes(blob)))
+        app.stop()
+        app.write_id_pass(altered)
+        app.start()
+        check_mail(app)
+        self.assertNotice(app, NO_MAIL, 0)
+        self.assertTrue(app.wait_for("IdPassForm")["visible"])
+        self.assertEqual(app.text("IdPassForm", "IdText"), USER)
+        self.assertEqual(app.msgboxes(), [])
+        self.assertEqual(len(pop3.logins()), 2, "no login may be tried without a readable password")
+        self.assertEqual(app.read_id_pass(), altered, "the unreadable value stays until the user saves again")
 
     def test_encrypted_checks_through_the_tls_port_stls_and_in_clear(self):
         pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3, tls="server")

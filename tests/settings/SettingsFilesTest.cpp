@@ -12,6 +12,7 @@
 #include "platform/CodePagePieces.h"
 #include "platform/Profile_headless.h"
 #include "settings/SettingsFiles.h"
+#include "settings/StoredPassword.h"
 #include "tests/settings/TempFolder.h"
 
 namespace {
@@ -131,6 +132,50 @@ TEST_F(SettingsFilesTest, AccountValuesAreCutTo255BytesWithoutSplittingACharacte
     EXPECT_EQ(files_.ReadAccountValue("NAME"), std::wstring(255, L'A'));
     EXPECT_EQ(files_.ReadAccountValue("NAME2"), std::wstring(127, L'あ'));
     EXPECT_EQ(files_.ReadAccountValue("NAME3"), L"A" + std::wstring(127, L'あ'));
+}
+
+TEST_F(SettingsFilesTest, PasswordIsStoredProtectedWholeAndNeverInName2) {
+    TempFolder::Put(MailData() / "iniIdPass.ini", "[EXEINI]\r\nNAME=taro\r\nNAME2=old clear\r\nNAME3=1\r\n");
+    // Characters the ANSI code page cannot hold, one outside the BMP, and more than 255 bytes.
+    const std::wstring password = L"pä ß€\U0001F600" + std::wstring(300, L'x');
+    files_.WriteAccountPassword(password);
+    EXPECT_EQ(files_.ReadAccountPassword(), password);
+    EXPECT_EQ(files_.ReadAccountValue("NAME2"), L"");
+    std::string sealed = SealPassword(password);
+    EXPECT_EQ(TempFolder::Take(MailData() / "iniIdPass.ini"),
+              "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME3=1\r\nNAME2PROTECTED=" + sealed + "\r\n");
+    EXPECT_EQ(sealed.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
+              std::string::npos);
+
+    files_.WriteAccountPassword(L"");
+    EXPECT_EQ(files_.ReadAccountPassword(), L"");
+    EXPECT_EQ(TempFolder::Take(MailData() / "iniIdPass.ini"),
+              "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME3=1\r\nNAME2PROTECTED=\r\n");
+}
+
+TEST_F(SettingsFilesTest, UnreadableProtectedPasswordIsEmptyAndLeftAlone) {
+    std::string sealed = SealPassword(L"secret");
+    std::string altered = sealed;
+    altered[0] = altered[0] == 'A' ? 'B' : 'A';  // the stand-in checks only the start
+    for (const std::string& value : {altered, sealed.substr(1), std::string("not base64!"), sealed + "===="}) {
+        SCOPED_TRACE(value);
+        const std::string file = "[EXEINI]\r\nNAME2=clear\r\nNAME2PROTECTED=" + value + "\r\n";
+        TempFolder::Put(MailData() / "iniIdPass.ini", file);
+        EXPECT_EQ(files_.ReadAccountPassword(), L"");
+        EXPECT_EQ(TempFolder::Take(MailData() / "iniIdPass.ini"), file);
+    }
+}
+
+TEST_F(SettingsFilesTest, ClearPasswordIsUsedCutThenStoredProtected) {
+    std::string kana150;  // "あ" 150 times: 300 bytes
+    for (int i = 0; i < 150; ++i)
+        kana150 += "\x82\xa0";
+    TempFolder::Put(MailData() / "iniIdPass.ini", "[EXEINI]\r\nNAME=taro\r\nNAME2=" + kana150 + "\r\nNAME3=1\r\n");
+    EXPECT_EQ(files_.ReadAccountPassword(), std::wstring(127, L'あ'));
+    EXPECT_EQ(TempFolder::Take(MailData() / "iniIdPass.ini"),
+              "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME3=1\r\nNAME2PROTECTED=" + SealPassword(std::wstring(127, L'あ')) +
+                  "\r\n");
+    EXPECT_EQ(files_.ReadAccountPassword(), std::wstring(127, L'あ'));
 }
 
 TEST_F(SettingsFilesTest, DisconnectFlagIsAnIntegerAndZeroWhenMissing) {

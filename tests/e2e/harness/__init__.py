@@ -104,9 +104,9 @@ pixel X Y, windows. Arguments with blanks are JSON string literals.
 from .app import App
 from .driver import DriverError
 from .environment import Session
-from .files import profile, quillo, read_bytes, read_cp932, to_cp932, write_cp932
+from .files import encodings_holding, profile, quillo, read_bytes, read_cp932, to_cp932, write_cp932
 from .pop3 import Pop3Server
 from .testcase import SorabuneTestCase
 
-__all__ = ["App", "DriverError", "Pop3Server", "Session", "SorabuneTestCase", "profile", "quillo", "read_bytes",
-           "read_cp932", "to_cp932", "write_cp932"]
+__all__ = ["App", "DriverError", "Pop3Server", "Session", "SorabuneTestCase", "encodings_holding", "profile", "quillo",
+           "read_bytes", "read_cp932", "to_cp932", "write_cp932"]

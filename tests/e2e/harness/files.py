@@ -32,6 +32,18 @@ def read_bytes(path):
         return None
 
 
+def encodings_holding(data, text):
+    """The encodings among CP932, UTF-8 and UTF-16 (either byte order) in which text occurs in the bytes."""
+    found = []
+    for encoding in ("cp932", "utf-8", "utf-16-le", "utf-16-be"):
+        try:
+            if text.encode(encoding) in data:
+                found.append(encoding)
+        except UnicodeEncodeError:
+            pass
+    return found
+
+
 def profile(section, **keys):
     """A private-profile file: profile("EXEINI", NUMBER=1) -> "[EXEINI]\\r\\nNUMBER=1\\r\\n"."""
     lines = [f"[{section}]"] + [f"{key}={value}" for key, value in keys.items()]

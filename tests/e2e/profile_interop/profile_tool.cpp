@@ -5,8 +5,9 @@
 //   write   PATH SECTION KEY VALUE  WritePrivateProfileStringA, prints "ok" or "failed"
 //   wread / wreadint / wwrite       the same through Win32Profile (the wide functions)
 //   files   FOLDER                  checks the whole-file functions inside FOLDER, prints "ok" or what failed
-//   settings FOLDER                 runs the settings-file operations with FOLDER as the program folder and
-//                                   working directory, prints "ok" or what failed
+//   settings FOLDER                 runs the settings-file operations (the password through crypt32) with
+//                                   FOLDER as the program folder and working directory, prints "ok" or what
+//                                   failed
 //   acp                             the ANSI code page
 #include <windows.h>
 
@@ -76,6 +77,21 @@ int WideCommand(const std::wstring& command, const std::vector<std::wstring>& ar
     return 0;
 }
 
+// Files and folders in `folder`, without "." and "..".
+int CountEntries(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    int entries = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (found.cFileName[0] != L'.')
+                ++entries;
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    return entries;
+}
+
 int FilesCommand(const std::wstring& folder) {
     std::wstring file = folder + L"\\★file.txt";
     std::string failures;
@@ -92,17 +108,7 @@ int FilesCommand(const std::wstring& folder) {
     expect(!platform::IsOrdinaryFile(folder), "folder-is-file");
     expect(!platform::ReadWholeFile(folder), "folder-read");
     expect(!platform::ReplaceWholeFile(folder + L"\\no folder\\x.txt", "x"), "missing-folder");
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    int entries = 0;
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (found.cFileName[0] != L'.')
-                ++entries;
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    expect(entries == 1, "leftover-files");
+    expect(CountEntries(folder) == 1, "leftover-files");
     std::printf("%s\n", failures.empty() ? "ok" : ("failed:" + failures).c_str());
     return 0;
 }
@@ -134,6 +140,18 @@ int SettingsCommand(const std::wstring& folder) {
     expect(files.ReadAccountValue("NAME") == L"ユーザー 名", "account-name");
     expect(files.ReadAccountValue("NAME2") == std::wstring(127, L'あ'), "account-cut");
     expect(files.ReadDisconnectFlag() == 1, "flag");
+
+    // The clear password above is read, then stored protected in one replacement of the file.
+    expect(files.ReadAccountPassword() == std::wstring(127, L'あ'), "clear-password");
+    expect(files.ReadAccountValue("NAME2").empty() && files.ReadAccountPassword() == std::wstring(127, L'あ'),
+           "password-protected");
+    const std::wstring password = L"パス ü\U0001F600" + std::wstring(300, L'x');
+    files.WriteAccountPassword(password);
+    expect(files.ReadAccountPassword() == password && files.ReadAccountValue("NAME") == L"ユーザー 名", "password");
+    std::string stored = platform::ReadWholeFile(folder + L"\\★MailData\\iniIdPass.ini").value_or("");
+    expect(stored.find("NAME2PROTECTED=") != std::string::npos && stored.find("xxxx") == std::string::npos,
+           "password-clear");
+    expect(CountEntries(folder + L"\\★MailData") == 2, "leftover-copies");  // iniIdPass.ini and ini.ini
     std::printf("%s\n", failures.empty() ? "ok" : ("failed:" + failures).c_str());
     return 0;
 }

@@ -55,7 +55,8 @@ tool=${PROFILE_TOOL_EXE:-$work/profile_tool.exe}
 if [ -z "${PROFILE_TOOL_EXE:-}" ]; then
     "$cxx" -std=c++20 -O1 -static -municode -I"$root" -o "$tool" "$here/profile_tool.cpp" \
         "$root/platform/Profile_win.cpp" "$root/platform/CodePage_win.cpp" "$root/platform/File_win.cpp" \
-        "$root/settings/SettingsFiles.cpp" || exit 1
+        "$root/platform/Protect_win.cpp" "$root/settings/SettingsFiles.cpp" "$root/settings/StoredPassword.cpp" \
+        -lcrypt32 || exit 1
 fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot --init >/dev/null 2>&1
