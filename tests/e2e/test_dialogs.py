@@ -133,7 +133,7 @@ class DialogsTest(harness.SorabuneTestCase):
         app.click("SetForm", "Command1")  # ID/PASS
         app.wait_for("IdPassForm")
         before = app.read_id_pass()
-        self.assertEqual(harness.encodings_holding(before, "oldpw"), [], "the load must store the clear password protected")
+        self.assertEqual(harness.encodings_holding(before, "oldpw"), [], "the load must store the password protected")
         self.assertEqual(app.text("IdPassForm", "IdText"), "old")
         self.assertEqual(app.control("IdPassForm", "PassText")["password_char"], "*")
         self.assertEqual(app.checked("IdPassForm", "Check1"), 0)
