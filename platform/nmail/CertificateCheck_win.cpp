@@ -8,12 +8,11 @@
 #include <ws2tcpip.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/File.h"
 #include "platform/ScopedWin_win.h"
 
 namespace nmail {
@@ -70,8 +69,8 @@ bool HasIpEntry(PCCERT_CONTEXT cert, const std::vector<BYTE>& ip) {
 
 // The first certificate of a PEM file, or null.
 Scoped<CertTraits> LoadPem(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::string pem((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // A root is a few KiB; the bound only keeps a wrong file from being held whole.
+    std::string pem = platform::ReadWholeFile(platform::FromAnsi(path), 1 << 20).value_or(std::string());
     DWORD size = 0;
     if (pem.empty() || !CryptStringToBinaryA(pem.data(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER, nullptr, &size,
                                              nullptr, nullptr))

@@ -2,10 +2,10 @@
 //   sound     the jingle's MCI strings (open, play, close) on PROGRAM_FOLDER\Sound\Kouka.mid
 //   dialup    RasEnumConnectionsA with the program's 424-byte connection record
 //   browser   the default-browser fallback of "作者" (ShellExecuteW on about.html's file URL), answered by
-//             this tool itself, registered as the handler of ".html"
+//             a copy of this tool at a short path, registered as the handler of ".html"
 //   box       the Yes/No question box of "作者" (style 36), answered Yes and No; any box keeps every form
 //             of the program, even one made while it is open, from taking input
-//   record FILE ARG  (the ".html" handler) writes ARG to FILE
+//   record ARG  (the ".html" handler) writes ARG to record.txt beside itself
 //
 //   backend_check.exe PROGRAM_FOLDER  runs every check with a copy of the program folder; one PASS or FAIL
 //                                     line each, then "N passed, N failed"; exit 0 only when all pass
@@ -105,9 +105,38 @@ void CheckDialUp() {
           Code(result) + ", " + std::to_string(connections.size()) + " connections");
 }
 
-// Makes this tool the handler that the shell runs for ".html" files.
-bool RegisterHtmlHandler(const std::wstring& self, const std::wstring& recordFile) {
-    std::wstring command = L"\"" + self + L"\" record \"" + recordFile + L"\" \"%1\"";
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+// Wine's shell reads a handler's command into 256 characters and runs nothing when it is longer, so the
+// handler is a copy of this tool in a folder at the root of the system drive, wherever the build lives.
+std::wstring InstallHandler() {
+    wchar_t windows[MAX_PATH] = L"";
+    if (GetWindowsDirectoryW(windows, MAX_PATH) < 3)
+        return {};
+    std::wstring folder = std::wstring(windows, 3) + L"sorabune-check";
+    std::wstring handler = folder + L"\\html.exe";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    DeleteFileW((folder + L"\\record.txt").c_str());
+    return CopyFileW(ModulePath().c_str(), handler.c_str(), FALSE) ? handler : std::wstring();
+}
+
+// Makes `handler` the program that the shell runs for ".html" files.
+bool RegisterHtmlHandler(const std::wstring& handler) {
+    std::wstring command = L"\"" + handler + L"\" record \"%1\"";
     auto set = [](const wchar_t* key, const std::wstring& value) {
         HKEY handle = nullptr;
         if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr))
@@ -121,9 +150,9 @@ bool RegisterHtmlHandler(const std::wstring& self, const std::wstring& recordFil
 }
 
 // The handler's argument, as UTF-16 ending in a newline.
-void WriteRecord(const wchar_t* recordFile, std::wstring text) {
+void WriteRecord(const std::wstring& recordFile, std::wstring text) {
     text += L'\n';
-    std::ofstream(recordFile, std::ios::binary)
+    std::ofstream(recordFile.c_str(), std::ios::binary)
         .write(reinterpret_cast<const char*>(text.data()), std::streamsize(text.size() * sizeof(wchar_t)));
 }
 
@@ -141,15 +170,15 @@ std::wstring WaitForRecord(const std::wstring& recordFile) {
     return L"(nothing within 30 s)";
 }
 
-void CheckBrowser(const std::wstring& folder, const std::wstring& self) {
-    std::wstring recordFile = folder + L"\\browser-record.txt";
-    if (!RegisterHtmlHandler(self, recordFile)) {
-        Check(false, "browser: registering the .html handler");
+void CheckBrowser(const std::wstring& folder) {
+    std::wstring handler = InstallHandler();
+    if (handler.empty() || !RegisterHtmlHandler(handler)) {
+        Check(false, "browser: installing and registering the .html handler", Utf8(handler));
         return;
     }
     platform::Win32Browser browser;
     browser.OpenDefault(HomePageAddress(folder));
-    std::wstring opened = WaitForRecord(recordFile);
+    std::wstring opened = WaitForRecord(FolderOf(handler) + L"\\record.txt");
     std::wstring page = folder + L"\\about.html";
     Check(opened == page, "browser: the default browser is handed about.html of the program folder",
           Utf8(HomePageAddress(folder)) + " -> " + Utf8(opened));
@@ -263,20 +292,18 @@ void CheckWholeProgramModal() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc == 4 && std::wstring_view(argv[1]) == L"record") {
-        WriteRecord(argv[2], argv[3]);
+    if (argc == 3 && std::wstring_view(argv[1]) == L"record") {
+        WriteRecord(FolderOf(ModulePath()) + L"\\record.txt", argv[2]);
         return 0;
     }
     if (argc != 2) {
         std::fprintf(stderr, "usage: backend_check PROGRAM_FOLDER\n");
         return 2;
     }
-    wchar_t self[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring folder = argv[1];
     CheckSound(folder);
     CheckDialUp();
-    CheckBrowser(folder, self);
+    CheckBrowser(folder);
     CheckQuestionBox();
     CheckWholeProgramModal();
     std::printf("%d passed, %d failed\n", passed, failed);
