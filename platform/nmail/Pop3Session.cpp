@@ -86,11 +86,7 @@ std::string_view ApopTimestamp(std::string_view greeting) {
 }
 
 Pop3Session::Pop3Session(std::unique_ptr<Stream> stream, std::chrono::milliseconds responseTimeout, Deadline (*now)())
-    : stream_(std::move(stream)),
-      reader_(*stream_),
-      responseTimeout_(responseTimeout),
-      now_(now),
-      replyDeadline_([this] { return ReplyDeadline(); }) {}
+    : stream_(std::move(stream)), reader_(*stream_), responseTimeout_(responseTimeout), now_(now) {}
 
 bool Pop3Session::Fail(std::string text) {
     error_ = std::move(text);
@@ -132,7 +128,10 @@ Deadline Pop3Session::ReplyDeadline() const {
 }
 
 bool Pop3Session::ReadStatus(std::string& reply) {
-    LineResult r = reader_.ReadLine(replyDeadline_, kMaxStatusLine, reply);
+    // The whole line within one response time from the first wait; none when it is read already.
+    std::optional<Deadline> deadline;
+    const WaitUntil until = [&] { return deadline ? *deadline : *(deadline = ReplyDeadline()); };
+    LineResult r = reader_.ReadLine(until, kMaxStatusLine, reply);
     if (r != LineResult::Ok)
         return KillFor(r);
     if (!IsOk(reply) && !IsErr(reply))

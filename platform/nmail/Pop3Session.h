@@ -97,7 +97,6 @@ private:
     LineReader reader_;
     std::chrono::milliseconds responseTimeout_;
     Deadline (*now_)();
-    WaitUntil replyDeadline_;  // ReplyDeadline, for the reader.
     State state_ = State::Greeting;
     CommandPipe pipe_;
     Deadline messagesDeadline_ = Deadline::max();  // Set by login: kMessagesTime on.

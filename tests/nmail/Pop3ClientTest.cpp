@@ -95,6 +95,12 @@ TEST_F(NMail, GreetingErrAndSilentGreeting) {
     NMailSetOption(kOptionResponseTimeoutMs, 200);
     EXPECT_EQ(NMailPop3Connect(silent.address()), -1);
     EXPECT_TRUE(Contains(LastMessage(), L"時間内に届きませんでした"));
+
+    // No pause reaches the limit, the line as a whole does.
+    FakePop3Server trickling(Reply({"+", "O", "K", " ", "x", "\r\n"}, Then::Continue, 120ms));
+    NMailSetOption(kOptionResponseTimeoutMs, 300);
+    EXPECT_EQ(NMailPop3Connect(trickling.address()), -1);
+    EXPECT_TRUE(Contains(LastMessage(), L"時間内に届きませんでした"));
 }
 
 TEST_F(NMail, InvalidHandlesFailWithoutHarm) {
