@@ -27,7 +27,7 @@ struct PipeCommand {
     bool Multiline() const { return kind == Kind::Top || kind == Kind::Retr; }
 };
 
-// What the reply to LIST n said: the size, or -1 when it gave none, and the reply itself.
+// What the reply to LIST n said: the size, or -1 and the reply (its start) when it gave none.
 struct Listing {
     int size = -1;
     std::string reply;

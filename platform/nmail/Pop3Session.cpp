@@ -170,7 +170,10 @@ bool Pop3Session::DropReply() {
 }
 
 void Pop3Session::KeepListing(int number, const std::string& reply) {
-    pipe_.Listed(number, Listing{ListedSize(reply, number).value_or(-1), reply});
+    // The reply is kept for the failure text only, which shows no more than its start.
+    constexpr size_t kKeptReply = 1024;
+    int size = ListedSize(reply, number).value_or(-1);
+    pipe_.Listed(number, Listing{size, size < 0 ? reply.substr(0, kKeptReply) : std::string()});
 }
 
 bool Pop3Session::Start() {
