@@ -44,7 +44,7 @@ std::string CommandPipe::Plan(const PipeCommand& wanted, size_t& dropBefore) {
         return std::find_if(sent_.begin(), sent_.end(), [&](const PipeCommand& c) { return c.line == wanted.line; });
     };
     auto it = find();
-    if (it == sent_.end() && wanted.kind != PipeCommand::Kind::Other) {
+    if (it == sent_.end() && wanted.kind != PipeCommand::Kind::Other && wanted.number >= nextFetch_) {
         // Prediction may have been waiting for a LIST reply that has been read since.
         Refill(out);
         it = find();
