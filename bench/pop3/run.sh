@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # POP3 mail check benchmark: Dovecot on loopback with 1,000 messages of 20 KB; times the mail check's call
-# sequence through nmail against curl fetching the same messages over one connection, and prints the figures.
+# sequence through nmail against curl fetching the same messages over one connection, and prints the figures
+# (wall time, peak memory and CPU time, user + system, of the best runs).
 #
-#   bench/pop3/run.sh [--tls] [--rtt MS] [PATH_TO_pop3_mailcheck_bench [PATH_TO_pop3_checkmail_bench]]
+#   bench/pop3/run.sh [--tls | --pop3] [--rtt MS] [PATH_TO_pop3_mailcheck_bench [PATH_TO_pop3_checkmail_bench]]
 #
 # The second program, when given, runs the program's whole mail check (its windows headless) as well.
 # --tls: both clients use TLS from the first byte (pop3s://localhost) with a test CA made for the run;
 # the whole mail check is then left out (the program trusts only the system's roots).
+# --pop3: our clients are given pop3://127.0.0.1:port (clear text, STLS never used) instead of host:port.
 # --rtt puts a delay proxy (delay_proxy.py) between both clients and Dovecot that adds MS milliseconds of
 # round trip, as a real link would.
 #
@@ -23,10 +25,12 @@ user=bench
 pass=benchpass
 
 tls=0
+scheme=""
 rtt=""
 while [[ ${1:-} == --* ]]; do
     case $1 in
         --tls) tls=1; shift ;;
+        --pop3) scheme=pop3://; shift ;;
         --rtt) rtt=$2; shift 2 ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac
@@ -59,7 +63,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-server="127.0.0.1:$port" url="pop3://127.0.0.1:$port" tls_args=() nmail_args=() curl_tls=""
+server="${scheme}127.0.0.1:$port" url="pop3://127.0.0.1:$port" tls_args=() nmail_args=() curl_tls=""
 if [[ $tls == 1 ]]; then
     bash "$repo/tests/dovecot/make_certs.sh" "$work/certs"
     tls_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -93,7 +97,8 @@ fi
     done
 } >"$work/curl.cfg"
 
-# Prints "seconds max_rss_kb" of one run of the command.
+# Prints "seconds max_rss_kb cpu_seconds" of one run of the command: CPU as the program itself printed it
+# ("cpu N ms"), else user + system time as /usr/bin/time saw it.
 measure() {
     /usr/bin/time -v -o "$work/time.txt" "$@" >"$work/out.txt" 2>&1 || {
         echo "failed: $*" >&2
@@ -103,39 +108,48 @@ measure() {
     awk -F': ' '
         /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
         /Maximum resident set size/ { rss = $2 }
-        END { printf "%.3f %d\n", s, rss }' "$work/time.txt"
+        /User time \(seconds\)|System time \(seconds\)/ { cpu += $2 }
+        END { printf "%.3f %d %.3f\n", s, rss, cpu }' "$work/time.txt" |
+        awk -v own="$(grep -o 'cpu [0-9.]* ms' "$work/out.txt" | awk '{ print $2 / 1000 }')" '
+            { if (own != "") $3 = sprintf("%.4f", own); print }'
 }
 
 # The best of several runs, after one run that warms Dovecot's index and the page cache.
 best() {
     "$@" >/dev/null 2>&1 || true
-    local best_s="" best_rss="" s rss
+    local best_s="" best_rss="" best_cpu="" s rss cpu
     for ((r = 0; r < runs; r++)); do
-        read -r s rss < <(measure "$@")
+        read -r s rss cpu < <(measure "$@")
         if [[ -z $best_s ]] || awk -v a="$s" -v b="$best_s" 'BEGIN { exit !(a < b) }'; then
             best_s=$s
+        fi
+        if [[ -z $best_cpu ]] || awk -v a="$cpu" -v b="$best_cpu" 'BEGIN { exit !(a < b) }'; then
+            best_cpu=$cpu
         fi
         if [[ -z $best_rss || $rss -gt $best_rss ]]; then
             best_rss=$rss
         fi
     done
-    echo "$best_s $best_rss"
+    echo "$best_s $best_rss $best_cpu"
 }
 
-read -r nmail_s nmail_rss < <(best "$bench" "$server" "$user" "$pass" "${nmail_args[@]}")
+read -r nmail_s nmail_rss nmail_cpu < <(best "$bench" "$server" "$user" "$pass" "${nmail_args[@]}")
 "$bench" "$server" "$user" "$pass" "${nmail_args[@]}" >"$work/check.txt"
-read -r curl_s curl_rss < <(best curl -K "$work/curl.cfg")
+read -r curl_s curl_rss curl_cpu < <(best curl -K "$work/curl.cfg")
 logins=$(grep -c "Login: user=<$user>" "$work/dovecot/dovecot.log" || true)
 
 echo "POP3 mail check benchmark: $messages messages of $size octets, Dovecot at $url$link (best of $runs runs)"
 [[ $tls == 1 ]] && echo "  TLS as Dovecot logged it: $(grep -o 'TLSv[^,]*' "$work/dovecot/dovecot.log" | sort | uniq -c | xargs)"
 echo "  nmail mail check: $(cat "$work/check.txt")"
-printf '  nmail check (STAT, then TOP+LIST+RETR each): %8.3f s   peak RSS %6d KB\n' "$nmail_s" "$nmail_rss"
-printf '  curl, one connection (RETR each):            %8.3f s   peak RSS %6d KB\n' "$curl_s" "$curl_rss"
+printf '  nmail check (STAT, then TOP+LIST+RETR each): %8.3f s   peak RSS %6d KB   CPU %.4f s\n' "$nmail_s" "$nmail_rss" \
+    "$nmail_cpu"
+printf '  curl, one connection (RETR each):            %8.3f s   peak RSS %6d KB   CPU %.3f s\n' "$curl_s" "$curl_rss" \
+    "$curl_cpu"
 awk -v a="$nmail_s" -v b="$curl_s" 'BEGIN { if (b > 0) printf "  time ratio nmail / curl: %.2f\n", a / b }'
 if [[ -n $checkmail ]]; then
-    read -r check_s check_rss < <(best "$checkmail" "$server" "$user" "$pass")
-    printf '  CheckMail (the program, windows headless): %8.3f s   peak RSS %6d KB\n' "$check_s" "$check_rss"
+    read -r check_s check_rss check_cpu < <(best "$checkmail" "$server" "$user" "$pass")
+    printf '  CheckMail (the program, windows headless): %8.3f s   peak RSS %6d KB   CPU %.3f s\n' "$check_s" \
+        "$check_rss" "$check_cpu"
     awk -v a="$check_s" -v b="$curl_s" 'BEGIN { if (b > 0) printf "  time ratio CheckMail / curl: %.2f\n", a / b }'
 fi
 echo "  Dovecot logins in all runs: $logins (one per run of either client)"

@@ -1,12 +1,16 @@
 // Which commands go out ahead of their replies (POP3 pipelining, RFC 2449). The mail check asks, for each
-// message n from 1 up, TOP n 0, then LIST n, then RETR n; while prediction is on, the commands of the next
-// messages are sent within a bounded window, and the socket holds their replies until they are asked for.
-// Bookkeeping only: the session reads and writes.
+// message n from 1 up, TOP n 0, then LIST n, then RETR n. While prediction is on, LIST goes out for the next
+// kListAhead messages, then TOP n 0 and RETR n follow message by message; RETR n only once the reply to LIST n
+// has been read and gave a size, so the server never hands out (and marks as seen) a message the check will
+// not ask for. Replies wait in the socket until they are asked for; the LIST replies read on the way are kept
+// here, so the size of a message is known before its header and body are read. Bookkeeping only: the
+// session reads and writes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
 
 namespace nmail {
@@ -23,11 +27,18 @@ struct PipeCommand {
     bool Multiline() const { return kind == Kind::Top || kind == Kind::Retr; }
 };
 
+// What the reply to LIST n said: the size, or -1 and the reply (its start) when it gave none.
+struct Listing {
+    int size = -1;
+    std::string reply;
+};
+
 class CommandPipe {
 public:
-    // At most this many commands (the three of each of 64 messages) and octets are sent and unanswered.
+    // At most this many commands are sent and unanswered: the three of each of 64 messages.
     static constexpr size_t kWindowCommands = 3 * 64;
-    static constexpr size_t kWindowBytes = 4096;
+    // LIST runs this many messages ahead of TOP and RETR.
+    static constexpr int kListAhead = 64;
 
     // Predicts the commands for messages 1 to `count`; 0 turns prediction off (one command at a time).
     void Predict(int count);
@@ -39,17 +50,23 @@ public:
 
     // The oldest command whose reply has not been read; the caller reads that reply and pops it.
     const PipeCommand& Front() const { return sent_.front(); }
-    void PopFront();
+    void PopFront() { sent_.pop_front(); }
     size_t size() const { return sent_.size(); }
+
+    // The LIST replies read so far (the most recent few hundred), whether asked for or read on the way.
+    void Listed(int number, Listing listing);
+    const Listing* FindListing(int number) const;
 
 private:
     void Queue(PipeCommand command, std::string& out);
     void Refill(std::string& out);
 
     std::deque<PipeCommand> sent_;
-    size_t sentBytes_ = 0;
-    int64_t next_ = 0;  // The next predicted command: 3 * (number - 1) + step.
-    int64_t end_ = 0;   // One past the last predicted command.
+    std::map<int, Listing> listings_;
+    int64_t count_ = 0;      // The predicted messages are 1 to count_.
+    int64_t nextList_ = 1;   // The next message whose LIST goes ahead.
+    int64_t nextFetch_ = 1;  // The message whose TOP or RETR comes next,
+    bool retrNext_ = false;  // and which of the two.
 };
 
 }  // namespace nmail

@@ -15,6 +15,7 @@ std::wstring_view ConnectFailureText(ConnectFailure failure) {
         case ConnectFailure::NoNetwork: return text::kNetworkStartFailed;
         case ConnectFailure::Resolve: return text::kResolveFailed;
         case ConnectFailure::TimedOut: return text::kConnectTimedOut;
+        case ConnectFailure::NoThread: return text::kNoHelperThread;
         case ConnectFailure::None:
         case ConnectFailure::Refused: break;
     }
@@ -63,8 +64,9 @@ std::unique_ptr<Pop3Session> OpenSession(const ServerAddress& address,
     if (!stream)
         return Failed(text::Ansi(ConnectFailureText(failure)), error);
     if (address.security == Security::Plain) {
+        // CAPA all the same, for PIPELINING; an STLS it lists is not used.
         auto session = std::make_unique<Pop3Session>(std::move(stream), settings.responseTimeout);
-        if (!session->Start())
+        if (!session->Start() || !session->ReadCapabilities())
             return Failed(session->error(), error);
         return session;
     }
@@ -77,10 +79,9 @@ std::unique_ptr<Pop3Session> OpenSession(const ServerAddress& address,
     if (!session->Start() || !session->ReadCapabilities())
         return Failed(session->error(), error);
     if (address.security == Security::StlsOffered && session->HasCapability("STLS")) {
-        if (!session->StartTls())
-            return Failed(session->error(), error);
-        if (!Secure(secure, address, settings, error))
-            return nullptr;
+        std::string tlsError;
+        if (!session->StartTls([&] { return Secure(secure, address, settings, tlsError); }))
+            return Failed(tlsError.empty() ? session->error() : tlsError, error);
     }
     return session;
 }

@@ -17,8 +17,8 @@ struct ConnectSettings {
     std::string extraRootFile;                  // See TlsSettings.
 };
 
-// A session past the greeting (and CAPA, and STLS when used), ready to log in; or null with the
-// failure's text, in the ANSI code page, in `error`.
+// A session past the greeting and CAPA (and STLS, the handshake and CAPA again, when used), ready to log in;
+// or null with the failure's text, in the ANSI code page, in `error`.
 std::unique_ptr<Pop3Session> OpenSession(const ServerAddress& address,
                                          const ConnectSettings& settings,
                                          std::string& error);

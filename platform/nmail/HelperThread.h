@@ -15,15 +15,17 @@
 
 namespace nmail {
 
-// The result of `call()`, or nothing when the deadline passed first (or no thread could be started).
+// The result of `call()`, or nothing when the deadline passed first or, with `started` false, when no thread
+// could be started.
 template <class Result, class Call>
-std::optional<Result> CallBefore(Deadline deadline, Call call) {
+std::optional<Result> CallBefore(Deadline deadline, Call call, bool& started) {
     struct Shared {
         std::mutex mutex;
         std::condition_variable done;
         std::optional<Result> result;
     };
     auto shared = std::make_shared<Shared>();
+    started = false;
     try {
         std::thread([shared, call = std::move(call)]() mutable {
             Result result = call();
@@ -34,6 +36,7 @@ std::optional<Result> CallBefore(Deadline deadline, Call call) {
     } catch (const std::system_error&) {
         return std::nullopt;
     }
+    started = true;
     std::unique_lock lock(shared->mutex);
     if (!shared->done.wait_until(lock, deadline, [&] { return shared->result.has_value(); }))
         return std::nullopt;

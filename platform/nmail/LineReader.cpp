@@ -38,7 +38,7 @@ LineResult LineReader::Fill(Deadline deadline) {
     return FromIo(r);
 }
 
-LineResult LineReader::NextPiece(Deadline deadline, std::string_view& piece, bool& lineEnd) {
+LineResult LineReader::NextPiece(const WaitUntil& until, std::string_view& piece, bool& lineEnd) {
     for (;;) {
         char* start = buffer_.get() + begin_;
         size_t available = end_ - begin_;
@@ -62,18 +62,18 @@ LineResult LineReader::NextPiece(Deadline deadline, std::string_view& piece, boo
             scanned_ = available - length;
             return LineResult::Ok;
         }
-        LineResult r = Fill(deadline);
+        LineResult r = Fill(until());
         if (r != LineResult::Ok)
             return r;
     }
 }
 
-LineResult LineReader::ReadLine(Deadline deadline, size_t maxLength, std::string& line) {
+LineResult LineReader::ReadLine(const WaitUntil& until, size_t maxLength, std::string& line) {
     line.clear();
     for (;;) {
         std::string_view piece;
         bool lineEnd = false;
-        LineResult r = NextPiece(deadline, piece, lineEnd);
+        LineResult r = NextPiece(until, piece, lineEnd);
         if (r != LineResult::Ok)
             return r;
         if (line.size() + piece.size() > maxLength)

@@ -12,6 +12,8 @@ inline constexpr std::wstring_view kBadServerName = L"POP3 サーバー名が正
 inline constexpr std::wstring_view kResolveFailed = L"POP3 サーバーのアドレスが見つかりませんでした。";
 inline constexpr std::wstring_view kConnectFailed = L"POP3 サーバーに接続できませんでした。";
 inline constexpr std::wstring_view kConnectTimedOut = L"POP3 サーバーへの接続が時間内に終わりませんでした。";
+inline constexpr std::wstring_view kNoHelperThread =
+    L"POP3 サーバーのアドレスを調べる処理を始められませんでした (スレッドを作れません)。";
 inline constexpr std::wstring_view kTooManyConnections = L"同時に開ける接続の数を超えました。";
 inline constexpr std::wstring_view kGreetingRefused = L"POP3 サーバーが接続を受け付けませんでした。";
 inline constexpr std::wstring_view kBadHandle = L"接続ハンドルが正しくありません。";
@@ -31,6 +33,8 @@ inline constexpr std::wstring_view kNetworkError = L"サーバーとの通信で
 inline constexpr std::wstring_view kLineTooLong = L"サーバーの応答の行が長すぎます。接続を切りました。";
 inline constexpr std::wstring_view kReplyTooLong = L"サーバーの応答が長すぎます。接続を切りました。";
 inline constexpr std::wstring_view kReplyTooSlow = L"サーバーの応答が時間内に終わりませんでした。接続を切りました。";
+inline constexpr std::wstring_view kMessagesTooLong =
+    L"ログインから 5 分のうちにメールを読み終わらなかったため、接続を切りました。";
 inline constexpr std::wstring_view kUnexpectedReply = L"サーバーから思いがけない応答がありました。接続を切りました。";
 
 // Encrypted connections.

@@ -14,7 +14,8 @@
 //
 // Server names: "host", "host:port", "[IPv6]:port" connect in clear and turn to TLS with STLS whenever
 // the server lists it in CAPA; port 995 and "pop3s://host[:port]" use TLS from the first byte (port 995
-// by default); "pop3://host[:port]" stays in clear and never sends STLS or CAPA. With TLS the server's
+// by default); "pop3://host[:port]" stays in clear: it asks CAPA too, for PIPELINING, but never sends STLS.
+// After STLS and the handshake, CAPA is asked again and only that list counts. With TLS the server's
 // certificate must chain to a trusted root, be valid now, be meant for servers and name the host (an IP
 // address is matched against the certificate's IP entries); TLS 1.2 at least. When TLS was chosen and
 // fails, the connection ends before anything else is sent. The connect time limit covers the TCP connect
@@ -29,9 +30,12 @@
 // NMailPop3GetMailStatus, NMailPop3GetMailSize and NMailPop3GetMail return kConnectionGone (-2) instead of -1
 // when the connection is gone (dropped, timed out, out of step): every later call on that handle fails too.
 // A multi-line reply (TOP, RETR) is bounded as a whole: at most twice the size LIST gave for that message on
-// the connection plus 64 KiB, and never over 128 MiB (also the bound without a size from LIST); and it must
-// end within the response time plus one second for every 4 KiB received. Past either bound the connection
-// is closed.
+// the connection plus 64 KiB, and never over 128 MiB (also the bound without a size from LIST); a header
+// (TOP n 0) never over 1 MiB; and it must end within the response time plus one second for every 4 KiB
+// received. Past either bound the connection is closed. So it is 5 minutes after login, whatever the calls
+// are doing then: every later call returns kConnectionGone.
+// With PIPELINING listed, LIST goes ahead for the next 64 messages and TOP n 0 and RETR n follow, RETR n only
+// for a message whose LIST gave a size; NMailPop3GetMailSize answers from what LIST said on the way.
 // The body buffer of NMailPop3GetMail receives the message body after the header's blank line, with
 // CRLF line ends and dot-stuffing removed.
 #pragma once

@@ -43,6 +43,13 @@ std::optional<int> LeadingNumber(std::string_view& s) {
     return int(value);
 }
 
+// The size in a reply to LIST `number`: "+OK number size".
+std::optional<int> ListedSize(std::string_view reply, int number) {
+    std::string_view rest = reply.substr(3);
+    std::optional<int> listed = IsOk(reply) ? LeadingNumber(rest) : std::nullopt;
+    return listed == number ? LeadingNumber(rest) : std::nullopt;
+}
+
 std::wstring_view LineFailureText(LineResult r) {
     switch (r) {
         case LineResult::Closed: return text::kDisconnected;
@@ -78,8 +85,8 @@ std::string_view ApopTimestamp(std::string_view greeting) {
     return stamp;
 }
 
-Pop3Session::Pop3Session(std::unique_ptr<Stream> stream, std::chrono::milliseconds responseTimeout)
-    : stream_(std::move(stream)), reader_(*stream_), responseTimeout_(responseTimeout) {}
+Pop3Session::Pop3Session(std::unique_ptr<Stream> stream, std::chrono::milliseconds responseTimeout, Deadline (*now)())
+    : stream_(std::move(stream)), reader_(*stream_), responseTimeout_(responseTimeout), now_(now) {}
 
 bool Pop3Session::Fail(std::string text) {
     error_ = std::move(text);
@@ -97,6 +104,12 @@ bool Pop3Session::Kill(std::string_view reason) {
     return false;
 }
 
+bool Pop3Session::KillFor(LineResult failure) {
+    if (failure == LineResult::TimedOut && now_() >= messagesDeadline_)
+        return Kill(text::Ansi(text::kMessagesTooLong));
+    return Kill(text::Ansi(LineFailureText(failure)));
+}
+
 bool Pop3Session::Usable() {
     if (state_ != State::Dead)
         return true;
@@ -104,20 +117,23 @@ bool Pop3Session::Usable() {
 }
 
 bool Pop3Session::Send(const std::string& wire) {
-    IoResult r = stream_->WriteAll(wire.data(), wire.size(), Clock::now() + responseTimeout_);
+    IoResult r = stream_->WriteAll(wire.data(), wire.size(), ReplyDeadline());
     if (r == IoResult::Ok)
         return true;
     return Kill(text::Ansi(r == IoResult::TimedOut ? text::kTimedOut : text::kNetworkError));
 }
 
 Deadline Pop3Session::ReplyDeadline() const {
-    return std::min(Clock::now() + responseTimeout_, closingDeadline_);
+    return std::min({now_() + responseTimeout_, messagesDeadline_, closingDeadline_});
 }
 
 bool Pop3Session::ReadStatus(std::string& reply) {
-    LineResult r = reader_.ReadLine(ReplyDeadline(), kMaxStatusLine, reply);
+    // The whole line within one response time from the first wait; none when it is read already.
+    std::optional<Deadline> deadline;
+    const WaitUntil until = [&] { return deadline ? *deadline : *(deadline = ReplyDeadline()); };
+    LineResult r = reader_.ReadLine(until, kMaxStatusLine, reply);
     if (r != LineResult::Ok)
-        return Kill(text::Ansi(LineFailureText(r)));
+        return KillFor(r);
     if (!IsOk(reply) && !IsErr(reply))
         return Kill(text::WithReply(text::kUnexpectedReply, reply));
     return true;
@@ -143,12 +159,21 @@ bool Pop3Session::Exchange(const PipeCommand& command, std::string& reply) {
 }
 
 bool Pop3Session::DropReply() {
-    const PipeCommand& dropped = pipe_.Front();
-    std::string reply;
-    bool ok = ReadStatus(reply) &&
-              (!IsOk(reply) || !dropped.Multiline() || ReadMultiline(nullptr, ReplyByteLimit(dropped.number)));
+    const PipeCommand dropped = pipe_.Front();
     pipe_.PopFront();
-    return ok;
+    std::string reply;
+    if (!ReadStatus(reply))
+        return false;
+    if (dropped.kind == PipeCommand::Kind::List)
+        KeepListing(dropped.number, reply);
+    return !IsOk(reply) || !dropped.Multiline() || ReadMultiline(nullptr, ReplyByteLimit(dropped.kind, dropped.number));
+}
+
+void Pop3Session::KeepListing(int number, const std::string& reply) {
+    // The reply is kept for the failure text only, which shows no more than its start.
+    constexpr size_t kKeptReply = 1024;
+    int size = ListedSize(reply, number).value_or(-1);
+    pipe_.Listed(number, Listing{size, size < 0 ? reply.substr(0, kKeptReply) : std::string()});
 }
 
 bool Pop3Session::Start() {
@@ -163,10 +188,10 @@ bool Pop3Session::Start() {
 bool Pop3Session::ReadCapabilities() {
     // A server could list without end; a handful of lines is all any server has to say.
     constexpr size_t kMaxCapabilities = 64;
+    capabilities_.clear();
     std::string reply;
     if (!Command("CAPA", reply))
         return false;
-    capabilities_.clear();
     if (!IsOk(reply))
         return true;
     // The whole list within one response time, and a bounded number of lines.
@@ -175,7 +200,7 @@ bool Pop3Session::ReadCapabilities() {
         std::string line;
         LineResult r = reader_.ReadLine(whole, kMaxStatusLine, line);
         if (r != LineResult::Ok)
-            return Kill(text::Ansi(LineFailureText(r)));
+            return KillFor(r);
         if (line == ".")
             return true;
         if (capabilities_.size() < kMaxCapabilities)
@@ -189,7 +214,7 @@ bool Pop3Session::HasCapability(std::string_view name) const {
                        [name](std::string_view line) { return EqualNoCase(line.substr(0, line.find(' ')), name); });
 }
 
-bool Pop3Session::StartTls() {
+bool Pop3Session::StartTls(const std::function<bool()>& handshake) {
     std::string reply;
     if (!Command("STLS", reply))
         return false;
@@ -198,7 +223,10 @@ bool Pop3Session::StartTls() {
     // Bytes that came in clear behind the reply must never pass for protected ones.
     if (reader_.Unread() > 0)
         return Kill(text::Ansi(text::kUnexpectedReply));
-    return true;
+    capabilities_.clear();
+    if (!handshake())
+        return Kill({});
+    return ReadCapabilities();
 }
 
 int Pop3Session::Login(std::string_view user, std::string_view password, bool apop) {
@@ -231,6 +259,7 @@ int Pop3Session::Login(std::string_view user, std::string_view password, bool ap
             return Refuse(text::WithReply(text::kLoginFailed, reply));
     }
     state_ = State::Transaction;
+    messagesDeadline_ = now_() + kMessagesTime;
 
     if (!Command("STAT", reply))
         return -1;
@@ -249,23 +278,27 @@ bool Pop3Session::CheckNumber(int number) {
         return Fail(text::Ansi(text::kNotLoggedIn));
     if (number < 1)
         return Fail(text::Ansi(text::kBadMessageNumber));
+    // Replies sent ahead may all be waiting already: no read would find the time over.
+    if (now_() >= messagesDeadline_)
+        return Kill(text::Ansi(text::kMessagesTooLong));
     return true;
 }
 
 int Pop3Session::MessageSize(int number) {
     if (!CheckNumber(number))
         return -1;
-    std::string reply;
-    if (!Exchange(PipeCommand::ForMessage(PipeCommand::Kind::List, number), reply))
-        return -1;
-    std::string_view rest = std::string_view(reply).substr(3);
-    std::optional<int> listed = IsOk(reply) ? LeadingNumber(rest) : std::nullopt;
-    std::optional<int> size = listed == number ? LeadingNumber(rest) : std::nullopt;
-    if (!size)
-        return Refuse(text::ForMessage(number, text::kSizeFailed, reply));
-    listedNumber_ = number;
-    listedSize_ = *size;
-    return *size;
+    // Read on the way when it went ahead, or asked now.
+    const Listing* listing = pipe_.FindListing(number);
+    if (listing == nullptr) {
+        std::string reply;
+        if (!Exchange(PipeCommand::ForMessage(PipeCommand::Kind::List, number), reply))
+            return -1;
+        KeepListing(number, reply);
+        listing = pipe_.FindListing(number);
+    }
+    if (listing->size < 0)
+        return Refuse(text::ForMessage(number, text::kSizeFailed, listing->reply));
+    return listing->size;
 }
 
 bool Pop3Session::FetchHeader(int number, MailBuffers& out) {
@@ -285,30 +318,37 @@ bool Pop3Session::Fetch(int number, PipeCommand::Kind kind, std::wstring_view wh
     if (!IsOk(reply))
         return Fail(text::ForMessage(number, what, reply));
     MailWriter writer(out);
-    return ReadMultiline(&writer, ReplyByteLimit(number));
+    return ReadMultiline(&writer, ReplyByteLimit(kind, number));
 }
 
-uint64_t Pop3Session::ReplyByteLimit(int number) const {
-    if (number != listedNumber_)
-        return kMaxReplyBytes;
-    return std::min(uint64_t(listedSize_) * 2 + kReplyMargin, kMaxReplyBytes);
+uint64_t Pop3Session::ReplyByteLimit(PipeCommand::Kind kind, int number) const {
+    uint64_t limit = kind == PipeCommand::Kind::Top ? kMaxHeaderBytes : kMaxReplyBytes;
+    const Listing* listing = pipe_.FindListing(number);
+    if (listing == nullptr || listing->size < 0)
+        return limit;
+    return std::min(uint64_t(listing->size) * 2 + kReplyMargin, limit);
 }
 
 bool Pop3Session::ReadMultiline(MailWriter* writer, uint64_t byteLimit) {
-    const Deadline start = Clock::now();
+    const Deadline start = now_();
     uint64_t received = 0;
     bool lineStart = true;
-    for (;;) {
-        // Each pause gets the full response time; the whole reply must keep up the minimum rate after that.
+    // Each pause gets the full response time; the whole reply must keep up the minimum rate after that.
+    bool wholeBinds = false;
+    const WaitUntil until = [&] {
         Deadline whole = start + responseTimeout_ + std::chrono::milliseconds(received * 1000 / kMinReplyRate);
-        Deadline deadline = std::min(ReplyDeadline(), whole);
+        Deadline pause = ReplyDeadline();
+        wholeBinds = whole <= pause;
+        return std::min(pause, whole);
+    };
+    for (;;) {
         std::string_view piece;
         bool lineEnd = false;
-        LineResult r = reader_.NextPiece(deadline, piece, lineEnd);
-        if (r == LineResult::TimedOut && deadline == whole)
+        LineResult r = reader_.NextPiece(until, piece, lineEnd);
+        if (r == LineResult::TimedOut && wholeBinds)
             return Kill(text::Ansi(text::kReplyTooSlow));
         if (r != LineResult::Ok)
-            return Kill(text::Ansi(LineFailureText(r)));
+            return KillFor(r);
         received += piece.size() + (lineEnd ? 2 : 0);
         if (received > byteLimit)
             return Kill(text::Ansi(text::kReplyTooLong));
@@ -326,7 +366,8 @@ bool Pop3Session::ReadMultiline(MailWriter* writer, uint64_t byteLimit) {
 void Pop3Session::Quit() {
     if (state_ == State::Authorization || state_ == State::Transaction) {
         // Replies sent ahead and never asked for come before QUIT's: all of it gets one response time.
-        closingDeadline_ = Clock::now() + responseTimeout_;
+        closingDeadline_ = now_() + responseTimeout_;
+        messagesDeadline_ = Deadline::max();
         std::string reply;
         Command("QUIT", reply);
     }

@@ -1,11 +1,12 @@
-// One POP3 conversation (RFC 1939) over a Stream: greeting, CAPA, login, STAT, LIST, TOP, RETR and QUIT.
+// One POP3 conversation (RFC 1939) over a Stream: greeting, CAPA, STLS, login, STAT, LIST, TOP, RETR and QUIT.
 // When CAPA lists PIPELINING, the commands the mail check will ask next go out ahead (CommandPipe).
 // The session never sends DELE. Any transport failure or protocol desync kills it for good: from then on
-// every call fails at once.
+// every call fails at once. So does running out of kMessagesTime after login.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,27 +25,36 @@ public:
     static constexpr size_t kMaxStatusLine = 8192;
     // A multi-line reply (TOP, RETR) may hold twice the size LIST gave for that message on this connection
     // plus kReplyMargin (room for bare line ends counted as one octet, and for dot-stuffing), and never more
-    // than kMaxReplyBytes, which is also the bound when LIST has not given the size.
+    // than kMaxReplyBytes, which is also the bound when LIST has not given the size. A header (TOP n 0) is
+    // never more than kMaxHeaderBytes.
     static constexpr uint64_t kReplyMargin = 64 * 1024;
     static constexpr uint64_t kMaxReplyBytes = 128 * 1024 * 1024;
+    static constexpr uint64_t kMaxHeaderBytes = 1024 * 1024;
     // Besides the response time for every pause, a multi-line reply as a whole must arrive within the response
     // time plus one second for every kMinReplyRate octets received (a dial-up line keeps well above that).
     static constexpr uint64_t kMinReplyRate = 4096;
+    // From login on, the messages must be read within this: a server that serves for ever, or slowly, cannot
+    // hold the check longer. Past it every call fails and the connection is closed.
+    static constexpr std::chrono::minutes kMessagesTime{5};
 
-    Pop3Session(std::unique_ptr<Stream> stream, std::chrono::milliseconds responseTimeout);
+    // `now` reads the clock (tests give their own).
+    Pop3Session(std::unique_ptr<Stream> stream,
+                std::chrono::milliseconds responseTimeout,
+                Deadline (*now)() = &Clock::now);
 
     void SetResponseTimeout(std::chrono::milliseconds timeout) { responseTimeout_ = timeout; }
 
     // Reads the server's greeting; false when it is not "+OK".
     bool Start();
-    // CAPA, asked once after the greeting. A server that answers -ERR simply lists nothing; false only
-    // when the connection failed.
+    // CAPA, asked after the greeting. A server that answers -ERR simply lists nothing; false only when the
+    // connection failed.
     bool ReadCapabilities();
     // Whether CAPA listed `name` as the first word of a line (case-insensitive).
     bool HasCapability(std::string_view name) const;
-    // STLS. True when the server agreed and sent nothing more in clear: the stream is then ready for
-    // the handshake. Otherwise the session is dead.
-    bool StartTls();
+    // STLS, then `handshake` on the stream once the server agreed and sent nothing more in clear, then CAPA
+    // again: what was listed in clear is forgotten (RFC 2595), so PIPELINING counts only when listed under TLS.
+    // Otherwise the session is dead; when `handshake` failed, the text of why is the caller's.
+    bool StartTls(const std::function<bool()>& handshake);
     // USER and PASS, or APOP with the greeting's timestamp; then STAT. The message count, or -1.
     int Login(std::string_view user, std::string_view password, bool apop);
     // Octets of message `number` from LIST, or -1.
@@ -68,30 +78,32 @@ private:
     bool Fail(std::string text);
     int Refuse(std::string text);  // Fail for the calls that return a number.
     bool Kill(std::string_view reason);
+    bool KillFor(LineResult failure);
     bool Send(const std::string& wire);
     Deadline ReplyDeadline() const;
     bool ReadStatus(std::string& reply);
+    void KeepListing(int number, const std::string& reply);
     bool Command(std::string_view line, std::string& reply);
     // Sends `command` unless it went ahead already, drops the replies queued before its own, reads its status.
     bool Exchange(const PipeCommand& command, std::string& reply);
     bool DropReply();
     // Reads a multi-line reply to its end; a null writer drops it.
     bool ReadMultiline(MailWriter* writer, uint64_t byteLimit);
-    uint64_t ReplyByteLimit(int number) const;
+    uint64_t ReplyByteLimit(PipeCommand::Kind kind, int number) const;
     bool Fetch(int number, PipeCommand::Kind kind, std::wstring_view what, MailBuffers& out);
     bool CheckNumber(int number);
 
     std::unique_ptr<Stream> stream_;
     LineReader reader_;
     std::chrono::milliseconds responseTimeout_;
+    Deadline (*now_)();
     State state_ = State::Greeting;
     CommandPipe pipe_;
-    Deadline closingDeadline_ = Deadline::max();  // Set by Quit, for everything read from then on.
+    Deadline messagesDeadline_ = Deadline::max();  // Set by login: kMessagesTime on.
+    Deadline closingDeadline_ = Deadline::max();   // Set by Quit, for everything read from then on.
     std::string greeting_;
     std::vector<std::string> capabilities_;
     std::string error_;
-    int listedNumber_ = 0;  // The message whose size LIST gave last, and that size.
-    int listedSize_ = 0;
 };
 
 // The APOP timestamp of a greeting, "<...@...>" of printable characters without blanks, or empty.

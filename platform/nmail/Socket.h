@@ -8,7 +8,7 @@
 
 namespace nmail {
 
-enum class ConnectFailure { None, NoNetwork, Resolve, Refused, TimedOut };
+enum class ConnectFailure { None, NoNetwork, Resolve, Refused, TimedOut, NoThread };
 
 // Tries every address the host resolves to, in order, until one connects; all within the deadline.
 std::unique_ptr<Stream> ConnectTcp(const std::string& host,

@@ -149,14 +149,18 @@ std::unique_ptr<Stream> ConnectTcp(const std::string& host,
     hints.ai_protocol = IPPROTO_TCP;
     hints.ai_flags = AI_NUMERICSERV;
     // The lookup takes no deadline of its own, so it runs on a helper thread within the connect time.
-    auto owner = CallBefore<AddressList>(deadline, [host, port, hints] {
-        addrinfo* list = nullptr;
-        if (getaddrinfo(host.c_str(), port.c_str(), &hints, &list) != 0)
-            list = nullptr;
-        return AddressList(list, freeaddrinfo);
-    });
+    bool started = false;
+    auto owner = CallBefore<AddressList>(
+        deadline,
+        [host, port, hints] {
+            addrinfo* list = nullptr;
+            if (getaddrinfo(host.c_str(), port.c_str(), &hints, &list) != 0)
+                list = nullptr;
+            return AddressList(list, freeaddrinfo);
+        },
+        started);
     if (!owner) {
-        failure = ConnectFailure::TimedOut;
+        failure = started ? ConnectFailure::TimedOut : ConnectFailure::NoThread;
         return nullptr;
     }
     if (!*owner) {

@@ -154,14 +154,18 @@ std::unique_ptr<Stream> ConnectTcp(const std::string& host,
     hints.ai_flags = AI_NUMERICSERV;
     // The lookup runs on a helper thread within the connect time. GetAddrInfoExW's own time-out works only
     // in its asynchronous form, and not every Winsock honours it or its cancel; a thread works everywhere.
-    auto owner = CallBefore<AddressList>(deadline, [host, port, hints] {
-        addrinfo* list = nullptr;
-        if (getaddrinfo(host.c_str(), port.c_str(), &hints, &list) != 0)
-            list = nullptr;
-        return AddressList(list, freeaddrinfo);
-    });
+    bool started = false;
+    auto owner = CallBefore<AddressList>(
+        deadline,
+        [host, port, hints] {
+            addrinfo* list = nullptr;
+            if (getaddrinfo(host.c_str(), port.c_str(), &hints, &list) != 0)
+                list = nullptr;
+            return AddressList(list, freeaddrinfo);
+        },
+        started);
     if (!owner) {
-        failure = ConnectFailure::TimedOut;
+        failure = started ? ConnectFailure::TimedOut : ConnectFailure::NoThread;
         return nullptr;
     }
     if (!*owner) {

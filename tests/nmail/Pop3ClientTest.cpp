@@ -2,14 +2,17 @@
 // and how it fails (server refusals, malformed or endless replies, silence, dropped connections).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <thread>
 
 #include "FakePop3Server.h"
 #include "NMailTestSupport.h"
+#include "ScriptedStream.h"
 #include "platform/nmail/CommandPipe.h"
 #include "platform/nmail/HelperThread.h"
+#include "platform/nmail/Pop3Session.h"
 
 namespace nmail {
 namespace {
@@ -19,7 +22,9 @@ using testing::Contains;
 using testing::FakePop3Server;
 using testing::LastMessage;
 using testing::Reply;
+using testing::ScriptedStream;
 using Then = Reply::Then;
+using namespace std::chrono_literals;
 
 class NMail : public ::testing::Test {
 protected:
@@ -90,6 +95,12 @@ TEST_F(NMail, GreetingErrAndSilentGreeting) {
     NMailSetOption(kOptionResponseTimeoutMs, 200);
     EXPECT_EQ(NMailPop3Connect(silent.address()), -1);
     EXPECT_TRUE(Contains(LastMessage(), L"時間内に届きませんでした"));
+
+    // No pause reaches the limit, the line as a whole does.
+    FakePop3Server trickling(Reply({"+", "O", "K", " ", "x", "\r\n"}, Then::Continue, 120ms));
+    NMailSetOption(kOptionResponseTimeoutMs, 300);
+    EXPECT_EQ(NMailPop3Connect(trickling.address()), -1);
+    EXPECT_TRUE(Contains(LastMessage(), L"時間内に届きませんでした"));
 }
 
 TEST_F(NMail, InvalidHandlesFailWithoutHarm) {
@@ -140,14 +151,37 @@ TEST_F(NMail, RefusedStlsEndsTheConnectionBeforeLogin) {
     EXPECT_EQ(server.Received(), (std::vector<std::string>{"CAPA", "STLS"}));
 }
 
-TEST_F(NMail, Pop3SchemeNeverAsksCapaNorStls) {
+TEST_F(NMail, Pop3SchemeAsksCapaForPipeliningButNeverStls) {
     FakePop3Server server;
-    server.On("CAPA", "+OK\r\nSTLS\r\n.\r\n");
+    server.On("CAPA", "+OK\r\nSTLS\r\nPIPELINING\r\n.\r\n");
     server.On("STAT", "+OK 2 20\r\n");
     int h = NMailPop3Connect("pop3://" + server.address());
     EXPECT_EQ(NMailPop3Authenticate(h, "alice", "secret", 0), 2);
+    Buffers buf;
+    testing::Status(h, 1, buf);
     NMailPop3Close(h);
-    EXPECT_EQ(server.Received(), (std::vector<std::string>{"USER alice", "PASS secret", "STAT", "QUIT"}));
+    EXPECT_EQ(server.Received(), (std::vector<std::string>{"CAPA", "USER alice", "PASS secret", "STAT", "LIST 1",
+                                                           "LIST 2", "TOP 1 0", "QUIT"}));
+}
+
+TEST(Pop3Session, StlsForgetsTheCapabilitiesListedInClearAndAsksAgain) {
+    auto owned = std::make_unique<ScriptedStream>();
+    ScriptedStream& stream = *owned;
+    stream.Add("+OK ready\r\n");
+    stream.Add("+OK\r\nSTLS\r\nPIPELINING\r\n.\r\n");
+    stream.Add("+OK begin TLS\r\n");
+    Pop3Session session(std::move(owned), 1s);
+    ASSERT_TRUE(session.Start() && session.ReadCapabilities());
+    bool pipeliningDuringHandshake = true;
+    ASSERT_TRUE(session.StartTls([&] {
+        pipeliningDuringHandshake = session.HasCapability("PIPELINING");
+        stream.Add("+OK\r\nTOP\r\n.\r\n");  // what the server lists under TLS
+        return true;
+    }));
+    EXPECT_FALSE(pipeliningDuringHandshake);
+    EXPECT_FALSE(session.HasCapability("PIPELINING"));
+    EXPECT_TRUE(session.HasCapability("TOP"));
+    EXPECT_EQ(stream.written, "CAPA\r\nSTLS\r\nCAPA\r\n");
 }
 
 TEST_F(NMail, TlsPortWithPlainOrStalledServerFailsInTime) {
@@ -297,19 +331,80 @@ TEST_F(NMail, PipeliningSendsTheNextCommandsAheadAndEveryCallGetsItsOwnReply) {
     // Out of the predicted order: the replies before message 3's body are read and dropped.
     ASSERT_EQ(testing::Fetch(h, 3, buf), 0);
     EXPECT_EQ(buf.Body(), "body 3\r\n");
-    EXPECT_EQ(NMailPop3GetMailSize(h, 1), 101);  // gone by already: asked anew
+    EXPECT_EQ(NMailPop3GetMailSize(h, 1), 101);  // from what LIST said on the way
     ASSERT_EQ(testing::Fetch(h, 2, buf), 0);
     EXPECT_EQ(buf.Body(), "body 2\r\n");
     EXPECT_EQ(buf.A(), "s2");
     EXPECT_EQ(NMailPop3Close(h), 0);
 
+    // LIST goes ahead, and RETR only once LIST has given the size.
     std::vector<std::string> received = server.Received();
-    std::vector<std::string> ahead = {"TOP 1 0", "LIST 1",  "RETR 1", "TOP 2 0", "LIST 2",
-                                      "RETR 2",  "TOP 3 0", "LIST 3", "RETR 3",  "LIST 1"};
+    std::vector<std::string> ahead = {"LIST 1",  "LIST 2", "LIST 3",  "TOP 1 0", "RETR 1",
+                                      "TOP 2 0", "RETR 2", "TOP 3 0", "RETR 3",  "RETR 2"};
     ASSERT_GE(received.size(), 4 + ahead.size());
     EXPECT_EQ(std::vector<std::string>(received.begin() + 4, received.begin() + 4 + long(ahead.size())), ahead);
     EXPECT_EQ(received.back(), "QUIT");
     EXPECT_GT(server.MostWaiting(), 3u);
+}
+
+TEST_F(NMail, PipelinedCheckNeverAsksRetrForAMessageWithoutASize) {
+    // Message 3 is deleted by another client during the check.
+    FakePop3Server server;
+    PipeliningServer(server, 5);
+    for (const char* command : {"TOP 3 0", "LIST 3", "RETR 3"})
+        server.On(command, "-ERR no such message\r\n");
+    int h = LoggedIn(server, 5);
+    Buffers buf;
+    for (int n = 1; n <= 5; ++n) {
+        std::string s = std::to_string(n);
+        int status = testing::Status(h, n, buf);
+        int size = NMailPop3GetMailSize(h, n);
+        if (n == 3) {
+            EXPECT_EQ(status, -1);
+            EXPECT_EQ(size, -1);
+            EXPECT_TRUE(Contains(LastMessage(), L"メール 3 番のサイズを取得できませんでした。サーバーの応答: -ERR"));
+            continue;
+        }
+        ASSERT_EQ(status, 0);
+        EXPECT_EQ(buf.A(), "s" + s);
+        ASSERT_EQ(size, std::stoi("10" + s));
+        ASSERT_EQ(testing::Fetch(h, n, buf), 0);
+        EXPECT_EQ(buf.Body(), "body " + s + "\r\n");
+    }
+    NMailPop3Close(h);
+    std::vector<std::string> received = server.Received();
+    EXPECT_EQ(std::count(received.begin(), received.end(), "RETR 3"), 0);
+
+    // A server that gives no size at all is never asked for a whole message.
+    FakePop3Server refusing;
+    PipeliningServer(refusing, 0);
+    refusing.On("TOP", Message("Subject: s\r\n", ""));
+    refusing.On("LIST", "-ERR no\r\n");
+    h = LoggedIn(refusing, 100);
+    for (int n = 1; n <= 70; ++n) {
+        ASSERT_EQ(testing::Status(h, n, buf), 0);
+        ASSERT_EQ(NMailPop3GetMailSize(h, n), -1);
+    }
+    NMailPop3Close(h);
+    EXPECT_FALSE(refusing.ReceivedVerb("RETR"));
+    EXPECT_GT(refusing.MostWaiting(), 3u);
+}
+
+TEST_F(NMail, ClosingWithRepliesQueuedFromASlowServerTakesOneResponseTime) {
+    FakePop3Server server;
+    PipeliningServer(server, 64);
+    for (int n = 2; n <= 64; ++n)
+        server.On("TOP " + std::to_string(n) + " 0",
+                  Reply({"+OK\r\n", "Subject: s\r\n\r\n.\r\n"}, Then::Continue, 60ms));
+    int h = LoggedIn(server, 64);
+    Buffers buf;
+    ASSERT_EQ(testing::Status(h, 1, buf), 0);
+    ASSERT_EQ(NMailPop3GetMailSize(h, 1), 101);
+    ASSERT_EQ(testing::Fetch(h, 1, buf), 0);  // the 63 TOP replies behind it take 3.8 s, no pause 0.5 s
+    NMailSetOption(kOptionResponseTimeoutMs, 500);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(NMailPop3Close(h), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
 }
 
 TEST_F(NMail, PipelinedCheckInOrderAndAnEarlyClose) {
@@ -545,6 +640,42 @@ TEST_F(NMail, MultilineReplyIsBoundedInBytesAndTime) {
     NMailPop3Close(h);
 }
 
+// A reply of `counted` octets as the bound counts them: every line with two for its end, the final "." too.
+std::string CountedReply(size_t counted) {
+    std::string lines = "+OK\r\n";
+    size_t left = counted - 3;
+    for (; left > 1003; left -= 1002)
+        lines += std::string(1000, 'x') + "\r\n";
+    if (left > 0)
+        lines += std::string(left - 2, 'x') + "\r\n";
+    return lines + ".\r\n";
+}
+
+TEST_F(NMail, ByteBoundsAtTheirEdges) {
+    struct Case {
+        const char* list;  // empty: LIST not asked first
+        const char* verb;
+        size_t counted;
+        bool passes;
+    };
+    const size_t header = Pop3Session::kMaxHeaderBytes;
+    for (Case c : {Case{"+OK 1 100\r\n", "RETR", 2 * 100 + 65536, true},
+                   Case{"+OK 1 100\r\n", "RETR", 2 * 100 + 65536 + 1, false}, Case{"+OK 1 0\r\n", "RETR", 3, true},
+                   Case{"", "TOP", header, true}, Case{"", "TOP", header + 1, false}}) {
+        FakePop3Server server;
+        server.On(c.verb, CountedReply(c.counted));
+        server.On("LIST", c.list);
+        int h = LoggedIn(server);
+        if (*c.list != '\0') {
+            ASSERT_GE(NMailPop3GetMailSize(h, 1), 0);
+        }
+        Buffers buf;
+        int result = std::string_view(c.verb) == "TOP" ? testing::Status(h, 1, buf) : testing::Fetch(h, 1, buf);
+        EXPECT_EQ(result, c.passes ? 0 : kConnectionGone) << c.verb << " " << c.counted;
+        NMailPop3Close(h);
+    }
+}
+
 // --- Failure texts ---
 
 TEST_F(NMail, GetMessageRespectsCapacityAndSanitisesReplies) {
@@ -570,15 +701,50 @@ TEST_F(NMail, GetMessageRespectsCapacityAndSanitisesReplies) {
     EXPECT_EQ(NMailGetMessage(0, raw.data(), nullptr), -1);
 }
 
+Deadline gTestNow;  // The clock of the session below.
+
+TEST(Pop3Session, MessagesMustBeReadWithinTheTimeAfterLogin) {
+    auto owned = std::make_unique<ScriptedStream>();
+    ScriptedStream& stream = *owned;
+    stream.Add("+OK ready\r\n");
+    stream.Add("-ERR\r\n");  // CAPA
+    stream.Add("+OK\r\n+OK\r\n+OK 2147483647 0\r\n");
+    for (int n = 1; n <= 301; ++n)
+        stream.Add("+OK\r\nSubject: s\r\n\r\n.\r\n+OK " + std::to_string(n) + " 1\r\n+OK\r\n\r\nx\r\n.\r\n");
+    gTestNow = Deadline();
+    Pop3Session session(std::move(owned), 30s, [] { return gTestNow; });
+    ASSERT_TRUE(session.Start() && session.ReadCapabilities());
+    ASSERT_EQ(session.Login("alice", "secret", false), 2147483647);
+    std::vector<char> a(64), b(64), c(64), d(64), body(64);
+    MailBuffers buffers{SpanWriter(a), SpanWriter(b), SpanWriter(c), SpanWriter(d), SpanWriter(body)};
+    int fetched = 0;
+    for (int n = 1; session.FetchHeader(n, buffers) && session.MessageSize(n) == 1; ++n) {
+        ASSERT_TRUE(session.FetchMessage(n, buffers));
+        ++fetched;
+        gTestNow += 1s;  // each message takes a second
+    }
+    EXPECT_EQ(fetched, 300);
+    EXPECT_TRUE(session.dead());
+    EXPECT_TRUE(Contains(platform::FromAnsi(session.error()), L"5 分"));
+    EXPECT_TRUE(stream.written.ends_with("RETR 300\r\n")) << "nothing sent once the time is over";
+}
+
 TEST(HelperThread, CallBeforeStopsWaitingAtTheDeadline) {
     auto start = std::chrono::steady_clock::now();
-    auto slow = CallBefore<int>(start + std::chrono::milliseconds(100), [] {
-        std::this_thread::sleep_for(std::chrono::seconds(2));  // a resolver that does not answer
-        return 1;
-    });
+    bool started = false;
+    auto slow = CallBefore<int>(
+        start + std::chrono::milliseconds(100),
+        [] {
+            std::this_thread::sleep_for(std::chrono::seconds(2));  // a resolver that does not answer
+            return 1;
+        },
+        started);
     EXPECT_FALSE(slow);
+    EXPECT_TRUE(started) << "late, which is not the same as never started";
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_EQ(CallBefore<int>(start + std::chrono::seconds(5), [] { return 7; }), 7);
+    EXPECT_EQ(CallBefore<int>(
+                  start + std::chrono::seconds(5), [] { return 7; }, started),
+              7);
 }
 
 }  // namespace
