@@ -9,6 +9,7 @@
 #include "app/App.h"
 #include "mailcheck/MsgForm.h"
 #include "platform/CodePage.h"
+#include "platform/Protect.h"
 #include "resources/layouts/IdPassFormLayout.h"
 #include "resources/layouts/MsgFormLayout.h"
 #include "resources/layouts/SetFormLayout.h"
@@ -87,8 +88,10 @@ int LogInAndFetch(App& app, int handle) {
     }
     WorkBuffers buf;
     platform::MailLibrary& mail = app.Platform().mail;
-    int count = mail.NMailPop3Authenticate(handle, platform::ToAnsi(s.UserId), platform::ToAnsi(s.UserPassword),
-                                           s.UseApop != 0 ? kApopFlag : 0);
+    std::string password = platform::ToAnsi(s.UserPassword);
+    int count =
+        mail.NMailPop3Authenticate(handle, platform::ToAnsi(s.UserId), password, s.UseApop != 0 ? kApopFlag : 0);
+    platform::Wipe(password);
     if (count > 0)
         FetchAll(mail, handle, count, buf);
     else if (count < 0)
