@@ -17,7 +17,8 @@ enum class TlsFailure {
     TimedOut,      // The handshake did not finish before the deadline.
     Closed,        // The server closed the connection during the handshake.
     Handshake,     // The handshake failed for another reason; `code` holds the system's error code.
-    OldProtocol,   // Nothing newer than TLS 1.1 was agreed.
+    OldProtocol,   // Nothing newer than TLS 1.1 was agreed, or the server refused every version offered.
+    NewOnly,       // The server wants TLS 1.3, and this system offers TLS 1.2 at most (Wine).
     Untrusted,     // No chain to a trusted root.
     NameMismatch,  // Not issued for the host name or address.
     Expired,       // Outside its period of validity.
@@ -27,6 +28,7 @@ enum class TlsFailure {
 struct TlsError {
     TlsFailure failure = TlsFailure::None;
     unsigned long code = 0;
+    std::wstring detail;  // For the reader: the certificate's names (NameMismatch) or its issuer (Untrusted).
 };
 
 struct TlsSettings {
