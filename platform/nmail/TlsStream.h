@@ -26,6 +26,9 @@ enum class TlsFailure {
 };
 
 struct TlsError {
+    TlsError() = default;
+    TlsError(TlsFailure f, unsigned long c, std::wstring d = {}) : failure(f), code(c), detail(std::move(d)) {}
+
     TlsFailure failure = TlsFailure::None;
     unsigned long code = 0;
     std::wstring detail;  // For the reader: the certificate's names (NameMismatch) or its issuer (Untrusted).

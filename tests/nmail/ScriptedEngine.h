@@ -29,9 +29,9 @@ public:
 
     EngineStep Handshake(std::span<const char> input) override {
         handshakeInputs.emplace_back(input.begin(), input.end());
-        if (!started_) {
+        if (!started_) {  // The ClientHello consumes none of what the server sent.
             started_ = true;
-            return Step(EngineStatus::ContinueNeeded, hello);
+            return Step(EngineStatus::ContinueNeeded, hello, input.size());
         }
         if (ticketTaken_) {  // The ticket came through Decrypt; nothing of the input is consumed.
             ticketTaken_ = false;
