@@ -41,6 +41,7 @@ std::wstring TlsErrorWords(const TlsError& error, const ServerAddress& address) 
         case TlsFailure::Closed: return std::wstring(text::kTlsClosed);
         case TlsFailure::OldProtocol: return std::wstring(text::kTlsOldProtocol) + useClear;
         case TlsFailure::NewOnly: return std::wstring(text::kTlsNewOnly) + useClear;
+        case TlsFailure::NewOnlyLikely: return std::wstring(text::kTlsNewOnlyLikely) + useClear;
         case TlsFailure::Untrusted:
             if (error.detail.empty())
                 return std::wstring(text::kTlsUntrusted) + useClear;

@@ -52,6 +52,9 @@ inline constexpr std::wstring_view kTlsNotForServer =
     L"サーバーの証明書がサーバー用のものではないため、接続を切りました。";
 inline constexpr std::wstring_view kTlsNewOnly =
     L"サーバーは TLS 1.3 にだけ対応していて、このシステムの TLS (1.2 まで) では接続できないため、接続を切りました。";
+inline constexpr std::wstring_view kTlsNewOnlyLikely =
+    L"TLS (暗号化通信) の準備中に、サーバーが何も返さずに接続を切りました。このシステムの TLS は 1.2 までのため、"
+    L"サーバーが TLS 1.3 にだけ対応していると考えられます。";
 // What follows some of the texts above, each on a line of its own: what the certificate holds, and the
 // ways out, around the setting that would work ("pop3://host").
 inline constexpr std::wstring_view kTlsCertificateNames = L"証明書にある名前: ";

@@ -153,6 +153,7 @@ private:
                 if (r != IoResult::Ok)
                     return VersionOr({HandshakeFailureOf(r), 0});
             }
+            versionAlert_ = versionAlert_ || HoldsVersionAlert(Held());
             EngineStep step = engine_->Handshake(first ? std::span<const char>() : Held());
             if (first)
                 offeredTls13_ = OffersTls13(step.token);
@@ -179,8 +180,10 @@ private:
     // A server that refused every version we offered: too old for us, or (when we offered no TLS 1.3, as
     // under Wine) newer than us. Otherwise `error`.
     TlsError VersionOr(TlsError error) {
-        if (HoldsVersionAlert(Held()))
+        if (versionAlert_ || HoldsVersionAlert(Held()))
             return {offeredTls13_ ? TlsFailure::OldProtocol : TlsFailure::NewOnly, error.code};
+        if (error.failure == TlsFailure::Closed && !sawFirstByte_ && !offeredTls13_)
+            return {TlsFailure::NewOnlyLikely, 0};
         return error;
     }
 
@@ -262,6 +265,7 @@ private:
     bool sawFirstByte_ = false;
     bool notTls_ = false;
     bool offeredTls13_ = false;
+    bool versionAlert_ = false;  // Seen among the server's handshake records.
     bool tls13_ = false;
 };
 

@@ -13,16 +13,18 @@ namespace nmail {
 
 enum class TlsFailure {
     None,
-    NotTls,        // The server's first byte is no TLS record: a plain server on this port.
-    TimedOut,      // The handshake did not finish before the deadline.
-    Closed,        // The server closed the connection during the handshake.
-    Handshake,     // The handshake failed for another reason; `code` holds the system's error code.
-    OldProtocol,   // Nothing newer than TLS 1.1 was agreed, or the server refused every version offered.
-    NewOnly,       // The server wants TLS 1.3, and this system offers TLS 1.2 at most (Wine).
-    Untrusted,     // No chain to a trusted root.
-    NameMismatch,  // Not issued for the host name or address.
-    Expired,       // Outside its period of validity.
-    NotForServer,  // Not meant for server authentication.
+    NotTls,         // The server's first byte is no TLS record: a plain server on this port.
+    TimedOut,       // The handshake did not finish before the deadline.
+    Closed,         // The server closed the connection during the handshake.
+    Handshake,      // The handshake failed for another reason; `code` holds the system's error code.
+    OldProtocol,    // Nothing newer than TLS 1.1 was agreed, or the server refused every version offered.
+    NewOnly,        // The server wants TLS 1.3, and this system offers TLS 1.2 at most (Wine).
+    NewOnlyLikely,  // The server closed on a ClientHello of TLS 1.2 at most without a word, as a TLS 1.3-only
+                    // Dovecot does.
+    Untrusted,      // No chain to a trusted root.
+    NameMismatch,   // Not issued for the host name or address.
+    Expired,        // Outside its period of validity.
+    NotForServer,   // Not meant for server authentication.
 };
 
 struct TlsError {

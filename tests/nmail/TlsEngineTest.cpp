@@ -97,6 +97,13 @@ TEST(TlsEngineStream, VersionAlertTellsAnOldServerFromATls13OnlyOne) {
     }
     Connection closing({alert.substr(0, 6)});  // Cut short: no alert, only a close.
     EXPECT_EQ(closing.Handshake(), TlsFailure::Closed);
+    // Closed without a word on a hello of TLS 1.2 at most: what a TLS 1.3-only Dovecot does.
+    for (bool offered : {false, true}) {
+        Connection silent({});
+        if (offered)
+            silent.engine->hello = Record(0x16, hello);
+        EXPECT_EQ(silent.Handshake(), offered ? TlsFailure::Closed : TlsFailure::NewOnlyLikely);
+    }
 }
 
 TEST(TlsEngineStream, RecordsThatNoLongerFitMoveToTheFrontWhole) {
