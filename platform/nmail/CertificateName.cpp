@@ -27,10 +27,11 @@ bool WellFormed(std::string_view name) {
     return name.find('\0') == std::string_view::npos;
 }
 
+// Printable ASCII as it is, anything else (a certificate may hold any bytes) as '?'.
 std::wstring Widen(std::string_view ascii) {
     std::wstring out;
     for (char c : ascii)
-        out += static_cast<unsigned char>(c) < 0x80 ? wchar_t(c) : L'?';
+        out += c >= 0x20 && c < 0x7f ? wchar_t(c) : L'?';
     return out;
 }
 

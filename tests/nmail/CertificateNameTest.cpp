@@ -32,6 +32,10 @@ TEST(CertificateName, AddressesMatchOnlyIpEntriesAndTheReaderSeesTheFirstFew) {
     EXPECT_EQ(NamesForReader(names), L"127.0.0.1, a.test, b.test, ...");
     names.ips = {std::string("\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x01", 16)};
     EXPECT_EQ(NamesForReader(names, 9), L"127.0.0.1, a.test, b.test, 0:0:0:0:0:0:0:1");
+    // A NUL or a byte outside ASCII in an entry matches nothing and cannot cut the text short.
+    names = {{std::string("a.test\0.evil", 12), "\xe3\x81\x82.test"}, {}};
+    EXPECT_FALSE(NamesHost(names, "a.test", ""));
+    EXPECT_EQ(NamesForReader(names), L"a.test?.evil, ???.test");
 }
 
 }  // namespace
