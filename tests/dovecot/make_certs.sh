@@ -14,6 +14,8 @@
 #   DIR/cnonly.pem, cnonly.key      signed by the CA, CN=localhost and no subjectAltName
 #   DIR/names.pem, names.key        signed by the CA, for *.example.test, p*.partial.test and, as a DNS
 #                                   name, 127.0.0.1
+# The names these certificates are tried with lead to loopback through tests/dovecot/hosts, which nss_wrapper
+# reads (it takes no comment lines).
 set -euo pipefail
 [[ $# -eq 1 ]] || { echo "usage: $0 DIR" >&2; exit 2; }
 command -v openssl >/dev/null || { echo "openssl is not installed (apt-get install -y openssl)" >&2; exit 3; }
