@@ -6,7 +6,7 @@ PACKAGES=(
     cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 xvfb x11-utils fonts-noto-cjk fonts-wine locales
-    dovecot-core dovecot-pop3d curl imagemagick file python3 time libssl-dev openssl
+    dovecot-core dovecot-pop3d curl imagemagick file python3 time libssl-dev openssl libnss-wrapper
     clang-14 libclang-rt-14-dev
 )
 

@@ -1,5 +1,6 @@
-// Server certificate check with the system's chain engine. Wine accepts a chain whose issuer is missing
-// and does not match IP entries, so the chain's own error bits and the IP entries are looked at here too.
+// Server certificate check with the system's chain engine. Wine accepts a chain whose issuer is missing,
+// does not match IP entries and takes "*.test" for "pop.test", so the chain's own error bits are looked at
+// here too and the names are matched by the program's own rules.
 #include "platform/nmail/CertificateCheck_win.h"
 
 #include <schannel.h>
@@ -7,6 +8,8 @@
 #include <wininet.h>  // The SECURITY_FLAG_IGNORE_* bits of the SSL policy.
 #include <ws2tcpip.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +17,7 @@
 #include "platform/CodePage.h"
 #include "platform/File.h"
 #include "platform/ScopedWin_win.h"
+#include "platform/nmail/CertificateName.h"
 
 namespace nmail {
 namespace {
@@ -38,33 +42,41 @@ struct StoreTraits {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 
-// The IP address in `host` as 4 or 16 bytes, or nothing for a name.
-std::vector<BYTE> IpBytes(const std::string& host) {
-    in_addr v4{};
-    if (inet_pton(AF_INET, host.c_str(), &v4) == 1)
-        return std::vector<BYTE>(reinterpret_cast<BYTE*>(&v4), reinterpret_cast<BYTE*>(&v4) + sizeof v4);
-    in6_addr v6{};
-    if (inet_pton(AF_INET6, host.c_str(), &v6) == 1)
-        return std::vector<BYTE>(reinterpret_cast<BYTE*>(&v6), reinterpret_cast<BYTE*>(&v6) + sizeof v6);
-    return {};
-}
-
-bool HasIpEntry(PCCERT_CONTEXT cert, const std::vector<BYTE>& ip) {
+// The subjectAltName entries of `cert`.
+CertificateNames NamesOf(PCCERT_CONTEXT cert) {
+    CertificateNames names;
     PCERT_EXTENSION ext =
         CertFindExtension(szOID_SUBJECT_ALT_NAME2, cert->pCertInfo->cExtension, cert->pCertInfo->rgExtension);
-    CERT_ALT_NAME_INFO* names = nullptr;
+    CERT_ALT_NAME_INFO* info = nullptr;
     DWORD size = 0;
     if (ext == nullptr || !CryptDecodeObjectEx(kEncoding, X509_ALTERNATE_NAME, ext->Value.pbData, ext->Value.cbData,
-                                               CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size))
-        return false;
-    bool found = false;
-    for (DWORD i = 0; i < names->cAltEntry && !found; ++i) {
-        const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
-        found = entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && entry.IPAddress.cbData == ip.size() &&
-                std::memcmp(entry.IPAddress.pbData, ip.data(), ip.size()) == 0;
+                                               CRYPT_DECODE_ALLOC_FLAG, nullptr, &info, &size))
+        return names;
+    for (DWORD i = 0; i < info->cAltEntry; ++i) {
+        const CERT_ALT_NAME_ENTRY& entry = info->rgAltEntry[i];
+        if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS) {
+            names.ips.emplace_back(reinterpret_cast<const char*>(entry.IPAddress.pbData), entry.IPAddress.cbData);
+        } else if (entry.dwAltNameChoice == CERT_ALT_NAME_DNS_NAME) {
+            // An IA5String: anything outside ASCII cannot be a name and matches nothing.
+            std::string dns;
+            for (const wchar_t* c = entry.pwszDNSName; *c != 0; ++c)
+                dns += *c < 0x80 ? char(*c) : '\0';
+            names.dns.push_back(std::move(dns));
+        }
     }
-    LocalFree(names);
-    return found;
+    LocalFree(info);
+    return names;
+}
+
+// The name of the issuer at the top of the chain: the one nobody vouched for.
+std::wstring TopIssuer(PCCERT_CHAIN_CONTEXT chain) {
+    if (chain->cChain == 0 || chain->rgpChain[0]->cElement == 0)
+        return {};
+    const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
+    PCCERT_CONTEXT top = simple->rgpElement[simple->cElement - 1]->pCertContext;
+    wchar_t name[256] = L"";
+    CertGetNameStringW(top, CERT_NAME_SIMPLE_DISPLAY_TYPE, CERT_NAME_ISSUER_FLAG, nullptr, name, 256);
+    return name;
 }
 
 // The first certificate of a PEM file, or null.
@@ -90,12 +102,12 @@ bool EndsAt(PCCERT_CHAIN_CONTEXT chain, PCCERT_CONTEXT root) {
     return CertCompareCertificate(X509_ASN_ENCODING, last->pCertInfo, root->pCertInfo) != FALSE;
 }
 
-TlsError FromChainBits(DWORD bits) {
+TlsError FromChainBits(DWORD bits, PCCERT_CHAIN_CONTEXT chain) {
     if (bits & CERT_TRUST_IS_NOT_TIME_VALID)
         return {TlsFailure::Expired, bits};
     if (bits & CERT_TRUST_IS_NOT_VALID_FOR_USAGE)
         return {TlsFailure::NotForServer, bits};
-    return {TlsFailure::Untrusted, bits};
+    return {TlsFailure::Untrusted, bits, TopIssuer(chain)};
 }
 
 TlsError FromPolicyError(DWORD error) {
@@ -110,7 +122,7 @@ TlsError FromPolicyError(DWORD error) {
 }
 
 // A chain for server use through the certificates the server sent and the extra root.
-Scoped<ChainTraits> BuildChain(PCCERT_CONTEXT cert, PCCERT_CONTEXT extraRoot) {
+Scoped<ChainTraits> BuildChain(PCCERT_CONTEXT cert, PCCERT_CONTEXT extraRoot, Deadline deadline) {
     Scoped<StoreTraits> store(CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr));
     Scoped<StoreTraits> extra(CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
     if (!store || !extra)
@@ -127,6 +139,8 @@ Scoped<ChainTraits> BuildChain(PCCERT_CONTEXT cert, PCCERT_CONTEXT extraRoot) {
     para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     para.RequestedUsage.Usage.cUsageIdentifier = 1;
     para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    para.dwUrlRetrievalTimeout = DWORD(std::clamp<long long>(left, 1, 60000));
     PCCERT_CHAIN_CONTEXT chain = nullptr;
     if (!CertGetCertificateChain(nullptr, cert, nullptr, store.Get(), &para, 0, nullptr, &chain))
         return Scoped<ChainTraits>();
@@ -135,7 +149,7 @@ Scoped<ChainTraits> BuildChain(PCCERT_CONTEXT cert, PCCERT_CONTEXT extraRoot) {
 
 }  // namespace
 
-TlsError CheckServerCertificate(CtxtHandle& context, const TlsSettings& settings) {
+TlsError CheckServerCertificate(CtxtHandle& context, const TlsSettings& settings, Deadline deadline) {
     PCCERT_CONTEXT presented = nullptr;
     SECURITY_STATUS status = QueryContextAttributesW(&context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &presented);
     Scoped<CertTraits> cert(presented);
@@ -145,7 +159,7 @@ TlsError CheckServerCertificate(CtxtHandle& context, const TlsSettings& settings
     if (!settings.extraRootFile.empty())
         extraRoot = LoadPem(settings.extraRootFile);
 
-    Scoped<ChainTraits> chain = BuildChain(cert.Get(), extraRoot.Get());
+    Scoped<ChainTraits> chain = BuildChain(cert.Get(), extraRoot.Get(), deadline);
     if (!chain)
         return {TlsFailure::Untrusted, GetLastError()};
     DWORD bits = chain.Get()->TrustStatus.dwErrorStatus;
@@ -154,29 +168,39 @@ TlsError CheckServerCertificate(CtxtHandle& context, const TlsSettings& settings
     if (endsAtExtraRoot)
         bits &= ~DWORD(CERT_TRUST_IS_UNTRUSTED_ROOT);
     if (bits != CERT_TRUST_NO_ERROR)
-        return FromChainBits(bits);
+        return FromChainBits(bits, chain.Get());
 
-    std::string host = settings.host;
-    std::vector<BYTE> ip = IpBytes(host);
-    std::wstring name = platform::FromAnsi(host);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
-    // An address is matched below against the IP entries; the policy would look only at names.
-    ssl.fdwChecks = (ip.empty() ? 0 : SECURITY_FLAG_IGNORE_CERT_CN_INVALID) |
-                    (endsAtExtraRoot ? SECURITY_FLAG_IGNORE_UNKNOWN_CA : 0);
-    ssl.pwszServerName = name.data();
+    // The names are matched below: the policy's own match is looser under Wine.
+    ssl.fdwChecks = SECURITY_FLAG_IGNORE_CERT_CN_INVALID | (endsAtExtraRoot ? SECURITY_FLAG_IGNORE_UNKNOWN_CA : 0);
     CERT_CHAIN_POLICY_PARA policy{};
     policy.cbSize = sizeof policy;
     policy.pvExtraPolicyPara = &ssl;
     CERT_CHAIN_POLICY_STATUS result{};
     result.cbSize = sizeof result;
     if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.Get(), &policy, &result))
-        return {TlsFailure::Untrusted, GetLastError()};
+        return {TlsFailure::Untrusted, GetLastError(), TopIssuer(chain.Get())};
     TlsError error = FromPolicyError(result.dwError);
-    if (error.failure == TlsFailure::None && !ip.empty() && !HasIpEntry(cert.Get(), ip))
-        return {TlsFailure::NameMismatch, 0};
-    return error;
+    if (error.failure == TlsFailure::Untrusted)
+        error.detail = TopIssuer(chain.Get());
+    if (error.failure != TlsFailure::None)
+        return error;
+    CertificateNames names = NamesOf(cert.Get());
+    if (!NamesHost(names, settings.host, IpAddressBytes(settings.host)))
+        return {TlsFailure::NameMismatch, 0, NamesForReader(names)};
+    return {};
+}
+
+std::string IpAddressBytes(const std::string& host) {
+    in_addr v4{};
+    if (inet_pton(AF_INET, host.c_str(), &v4) == 1)
+        return std::string(reinterpret_cast<const char*>(&v4), sizeof v4);
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, host.c_str(), &v6) == 1)
+        return std::string(reinterpret_cast<const char*>(&v6), sizeof v6);
+    return {};
 }
 
 }  // namespace nmail

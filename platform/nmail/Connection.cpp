@@ -1,8 +1,9 @@
 // Connection set-up: the choice between TLS, STLS and plain, and the texts of what went wrong.
 #include "platform/nmail/Connection.h"
 
-#include <cstdio>
+#include <cwchar>
 
+#include "platform/CodePage.h"
 #include "platform/nmail/Messages.h"
 #include "platform/nmail/Socket.h"
 #include "platform/nmail/TlsStream.h"
@@ -22,22 +23,45 @@ std::wstring_view ConnectFailureText(ConnectFailure failure) {
     return text::kConnectFailed;
 }
 
-std::string TlsErrorText(const TlsError& error) {
+// The same server in clear: "pop3://host", with the port only when it is a plain one of the user's.
+std::wstring ClearTextSetting(const ServerAddress& address) {
+    std::wstring host = platform::FromAnsi(address.host);
+    if (host.find(L':') != std::wstring::npos)
+        host = L"[" + host + L"]";
+    if (address.security == Security::StlsOffered && address.port != kDefaultPop3Port)
+        host += L":" + platform::FromAnsi(address.port);
+    return L"pop3://" + host;
+}
+
+std::wstring TlsErrorWords(const TlsError& error, const ServerAddress& address) {
+    const std::wstring clear = ClearTextSetting(address) + std::wstring(text::kTlsWayOutEnd);
+    const std::wstring useClear = L"\r\n" + std::wstring(text::kTlsUseClearText) + clear;
     switch (error.failure) {
-        case TlsFailure::NotTls: return text::Ansi(text::kTlsNotTls);
-        case TlsFailure::TimedOut: return text::Ansi(text::kTlsTimedOut);
-        case TlsFailure::Closed: return text::Ansi(text::kTlsClosed);
-        case TlsFailure::OldProtocol: return text::Ansi(text::kTlsOldProtocol);
-        case TlsFailure::Untrusted: return text::Ansi(text::kTlsUntrusted);
-        case TlsFailure::NameMismatch: return text::Ansi(text::kTlsNameMismatch);
-        case TlsFailure::Expired: return text::Ansi(text::kTlsExpired);
-        case TlsFailure::NotForServer: return text::Ansi(text::kTlsNotForServer);
+        case TlsFailure::NotTls: return std::wstring(text::kTlsNotTls);
+        case TlsFailure::TimedOut: return std::wstring(text::kTlsTimedOut);
+        case TlsFailure::Closed: return std::wstring(text::kTlsClosed);
+        case TlsFailure::OldProtocol: return std::wstring(text::kTlsOldProtocol) + useClear;
+        case TlsFailure::NewOnly: return std::wstring(text::kTlsNewOnly) + useClear;
+        case TlsFailure::NewOnlyLikely: return std::wstring(text::kTlsNewOnlyLikely) + useClear;
+        case TlsFailure::Untrusted:
+            if (error.detail.empty())
+                return std::wstring(text::kTlsUntrusted) + useClear;
+            return std::wstring(text::kTlsUntrusted) + L"\r\n" + std::wstring(text::kTlsIssuer) + error.detail +
+                   useClear;
+        case TlsFailure::NameMismatch:
+            if (error.detail.empty())
+                return std::wstring(text::kTlsNameMismatch) + L"\r\n" + std::wstring(text::kTlsNoCertificateNames) +
+                       useClear;
+            return std::wstring(text::kTlsNameMismatch) + L"\r\n" + std::wstring(text::kTlsCertificateNames) +
+                   error.detail + L"\r\n" + std::wstring(text::kTlsUseNameOrClearText) + clear;
+        case TlsFailure::Expired: return std::wstring(text::kTlsExpired);
+        case TlsFailure::NotForServer: return std::wstring(text::kTlsNotForServer);
         case TlsFailure::None:
         case TlsFailure::Handshake: break;
     }
-    char code[32];
-    std::snprintf(code, sizeof code, "0x%08lX", error.code);
-    return text::Ansi(text::kTlsHandshakeFailed) + code;
+    wchar_t code[32];
+    std::swprintf(code, 32, L"0x%08lX", error.code);
+    return std::wstring(text::kTlsHandshakeFailed) + code;
 }
 
 bool Secure(TlsStream& stream, const ServerAddress& address, const ConnectSettings& settings, std::string& error) {
@@ -45,7 +69,7 @@ bool Secure(TlsStream& stream, const ServerAddress& address, const ConnectSettin
         stream.Handshake(TlsSettings{address.host, settings.extraRootFile}, Clock::now() + settings.connectTimeout);
     if (result.failure == TlsFailure::None)
         return true;
-    error = TlsErrorText(result);
+    error = text::Ansi(TlsErrorWords(result, address));
     return false;
 }
 

@@ -54,6 +54,21 @@ inline constexpr std::wstring_view kTlsExpired =
     L"サーバーの証明書の有効期限が切れている (または、まだ有効になっていない) ため、接続を切りました。";
 inline constexpr std::wstring_view kTlsNotForServer =
     L"サーバーの証明書がサーバー用のものではないため、接続を切りました。";
+inline constexpr std::wstring_view kTlsNewOnly =
+    L"サーバーは TLS 1.3 にだけ対応していて、このシステムの TLS (1.2 まで) では接続できないため、接続を切りました。";
+inline constexpr std::wstring_view kTlsNewOnlyLikely =
+    L"TLS (暗号化通信) の準備中に、サーバーが何も返さずに接続を切りました。このシステムの TLS は 1.2 までのため、"
+    L"サーバーが TLS 1.3 にだけ対応していると考えられます。";
+// What follows some of the texts above, each on a line of its own: what the certificate holds, and the
+// ways out, around the setting that would work ("pop3://host").
+inline constexpr std::wstring_view kTlsCertificateNames = L"証明書にある名前: ";
+inline constexpr std::wstring_view kTlsNoCertificateNames =
+    L"この証明書には、サーバー名を示す欄 (subjectAltName) に名前がありません。";
+inline constexpr std::wstring_view kTlsIssuer = L"発行者: ";
+inline constexpr std::wstring_view kTlsUseNameOrClearText =
+    L"POP3 サーバーの設定を証明書にある名前にするか、暗号化しない接続でよければ「";
+inline constexpr std::wstring_view kTlsUseClearText = L"暗号化しない接続でよければ、POP3 サーバーの設定を「";
+inline constexpr std::wstring_view kTlsWayOutEnd = L"」にしてください。";
 
 // "メール 3 番の" + what: the texts of the per-message commands.
 inline constexpr std::wstring_view kSizeFailed = L"のサイズを取得できませんでした。";

@@ -17,8 +17,9 @@ enum class EngineStatus {
     Ok,                 // Done: the handshake is complete, or a record was decrypted.
     ContinueNeeded,     // The handshake goes on: send the token, then give it more from the server.
     IncompleteMessage,  // The input holds no whole record yet.
-    Renegotiate,        // A handshake message arrived after the handshake (a TLS 1.3 session ticket, or a
-                        // renegotiation): the handshake call must see it before reading on.
+    Renegotiate,        // A handshake message arrived after the handshake: a TLS 1.3 session ticket, which
+                        // the handshake call must see before reading on, or a TLS 1.2 renegotiation, which
+                        // is refused (it would bring a certificate nobody checks).
     ContextExpired,     // The server's close_notify.
     Failed,
 };
@@ -44,8 +45,10 @@ public:
     virtual bool Encrypt(std::span<const char> data, std::vector<char>& record) = 0;
     // The largest plaintext of one record, known once the handshake is done; 0 on failure.
     virtual size_t MaxMessage() = 0;
-    // The agreed version and the server's certificate.
-    virtual TlsError Check(const TlsSettings& settings) = 0;
+    // The agreed version and the server's certificate; fetching a missing issuer ends by `deadline`.
+    virtual TlsError Check(const TlsSettings& settings, Deadline deadline) = 0;
+    // Whether TLS 1.3 was agreed; known once the handshake is done.
+    virtual bool Tls13() = 0;
     // The close_notify alert to send, or nothing.
     virtual std::vector<char> CloseNotify() = 0;
 };

@@ -13,20 +13,27 @@ namespace nmail {
 
 enum class TlsFailure {
     None,
-    NotTls,        // The server's first byte is no TLS record: a plain server on this port.
-    TimedOut,      // The handshake did not finish before the deadline.
-    Closed,        // The server closed the connection during the handshake.
-    Handshake,     // The handshake failed for another reason; `code` holds the system's error code.
-    OldProtocol,   // Nothing newer than TLS 1.1 was agreed.
-    Untrusted,     // No chain to a trusted root.
-    NameMismatch,  // Not issued for the host name or address.
-    Expired,       // Outside its period of validity.
-    NotForServer,  // Not meant for server authentication.
+    NotTls,         // The server's first byte is no TLS record: a plain server on this port.
+    TimedOut,       // The handshake did not finish before the deadline.
+    Closed,         // The server closed the connection during the handshake.
+    Handshake,      // The handshake failed for another reason; `code` holds the system's error code.
+    OldProtocol,    // Nothing newer than TLS 1.1 was agreed, or the server refused every version offered.
+    NewOnly,        // The server wants TLS 1.3, and this system offers TLS 1.2 at most (Wine).
+    NewOnlyLikely,  // The server closed on a ClientHello of TLS 1.2 at most without a word, as a TLS 1.3-only
+                    // Dovecot does.
+    Untrusted,      // No chain to a trusted root.
+    NameMismatch,   // Not issued for the host name or address.
+    Expired,        // Outside its period of validity.
+    NotForServer,   // Not meant for server authentication.
 };
 
 struct TlsError {
+    TlsError() = default;
+    TlsError(TlsFailure f, unsigned long c, std::wstring d = {}) : failure(f), code(c), detail(std::move(d)) {}
+
     TlsFailure failure = TlsFailure::None;
     unsigned long code = 0;
+    std::wstring detail;  // For the reader: the certificate's names (NameMismatch) or its issuer (Untrusted).
 };
 
 struct TlsSettings {

@@ -1,10 +1,12 @@
 // TLS through OpenSSL. Records travel through memory BIOs, so the Stream underneath keeps its deadlines;
-// OpenSSL's own verifier checks the chain, the dates, the purpose and the name against our settings.
+// OpenSSL's own verifier checks the chain, the dates and the purpose, and the names are matched by the
+// rules both backends share (CertificateName.h).
 #include <arpa/inet.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include "platform/nmail/CertificateName.h"
 #include "platform/nmail/TlsStream.h"
 
 namespace nmail {
@@ -19,9 +21,76 @@ struct SslFree {
     void operator()(SSL* ssl) const { SSL_free(ssl); }
 };
 
-bool IsIpAddress(const std::string& host) {
+// The IP address in `host` as 4 or 16 bytes, or empty for a name.
+std::string IpAddressBytes(const std::string& host) {
     unsigned char address[16];
-    return inet_pton(AF_INET, host.c_str(), address) == 1 || inet_pton(AF_INET6, host.c_str(), address) == 1;
+    if (inet_pton(AF_INET, host.c_str(), address) == 1)
+        return std::string(reinterpret_cast<char*>(address), 4);
+    if (inet_pton(AF_INET6, host.c_str(), address) == 1)
+        return std::string(reinterpret_cast<char*>(address), 16);
+    return {};
+}
+
+CertificateNames NamesOf(X509* cert) {
+    CertificateNames names;
+    auto* entries = static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr));
+    for (int i = 0; i < sk_GENERAL_NAME_num(entries); ++i) {
+        const GENERAL_NAME* entry = sk_GENERAL_NAME_value(entries, i);
+        if (entry->type == GEN_DNS || entry->type == GEN_IPADD) {
+            const ASN1_STRING* value = entry->type == GEN_DNS ? entry->d.dNSName : entry->d.iPAddress;
+            std::string bytes(reinterpret_cast<const char*>(ASN1_STRING_get0_data(value)), ASN1_STRING_length(value));
+            (entry->type == GEN_DNS ? names.dns : names.ips).push_back(std::move(bytes));
+        }
+    }
+    GENERAL_NAMES_free(entries);
+    return names;
+}
+
+// UTF-8 as wide text; a broken sequence gives '?'.
+std::wstring FromUtf8(const std::string& text) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char lead = static_cast<unsigned char>(text[i]);
+        size_t more = lead < 0x80 ? 0 : lead >= 0xf0 ? 3 : lead >= 0xe0 ? 2 : lead >= 0xc0 ? 1 : 4;
+        wchar_t c = more == 0 ? lead : lead & (0x3f >> more);
+        if (more > 3 || i + more >= text.size()) {
+            out += L'?';
+            ++i;
+            continue;
+        }
+        for (size_t k = 1; k <= more; ++k)
+            c = wchar_t(c << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3f));
+        out += c;
+        i += more + 1;
+    }
+    return out;
+}
+
+// The common name (or else the whole name) of the issuer of the last certificate the server sent: the
+// issuer nobody vouched for.
+std::wstring TopIssuer(SSL* ssl) {
+    STACK_OF(X509)* sent = SSL_get_peer_cert_chain(ssl);
+    if (sk_X509_num(sent) == 0)
+        return {};
+    X509_NAME* issuer = X509_get_issuer_name(sk_X509_value(sent, sk_X509_num(sent) - 1));
+    int at = X509_NAME_get_index_by_NID(issuer, NID_commonName, -1);
+    unsigned char* utf8 = nullptr;
+    int n = at < 0 ? -1 : ASN1_STRING_to_UTF8(&utf8, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(issuer, at)));
+    std::string text = n >= 0 ? std::string(reinterpret_cast<char*>(utf8), size_t(n)) : std::string();
+    OPENSSL_free(utf8);
+    if (text.empty()) {
+        char line[256];
+        text = X509_NAME_oneline(issuer, line, sizeof line);
+    }
+    return FromUtf8(text);
+}
+
+// A handshake that failed for want of a common version; natively that is always a server too old for us.
+bool IsVersionFailure(unsigned long error) {
+    int reason = ERR_GET_REASON(error);
+    return ERR_GET_LIB(error) == ERR_LIB_SSL &&
+           (reason == SSL_R_TLSV1_ALERT_PROTOCOL_VERSION || reason == SSL_R_UNSUPPORTED_PROTOCOL ||
+            reason == SSL_R_VERSION_TOO_LOW || reason == SSL_R_WRONG_SSL_VERSION);
 }
 
 TlsFailure FromVerifyResult(long result) {
@@ -58,7 +127,9 @@ public:
             if (SSL_get_error(ssl_.get(), r) != SSL_ERROR_WANT_READ) {
                 long verified = SSL_get_verify_result(ssl_.get());
                 if (verified != X509_V_OK)
-                    return {FromVerifyResult(verified), 0};
+                    return Refused(verified);
+                if (IsVersionFailure(ERR_peek_last_error()))
+                    return {TlsFailure::OldProtocol, ERR_peek_last_error()};
                 return {TlsFailure::Handshake, ERR_peek_last_error()};
             }
             if (sent != IoResult::Ok)
@@ -72,8 +143,12 @@ public:
         if (SSL_version(ssl_.get()) < TLS1_2_VERSION)
             return {TlsFailure::OldProtocol, 0};
         long verified = SSL_get_verify_result(ssl_.get());
-        if (verified != X509_V_OK || SSL_get0_peer_certificate(ssl_.get()) == nullptr)
-            return {FromVerifyResult(verified), 0};
+        X509* cert = SSL_get0_peer_certificate(ssl_.get());
+        if (verified != X509_V_OK || cert == nullptr)
+            return Refused(verified);
+        CertificateNames names = NamesOf(cert);
+        if (!NamesHost(names, settings.host, IpAddressBytes(settings.host)))
+            return {TlsFailure::NameMismatch, 0, NamesForReader(names)};
         state_ = State::Secure;
         return {};
     }
@@ -115,8 +190,16 @@ public:
 private:
     enum class State { Plain, Secure, Broken };
 
+    TlsError Refused(long verified) {
+        TlsFailure failure = FromVerifyResult(verified);
+        return {failure, 0, failure == TlsFailure::Untrusted ? TopIssuer(ssl_.get()) : std::wstring()};
+    }
+
     bool Prepare(const TlsSettings& settings) {
         ctx_.reset(SSL_CTX_new(TLS_client_method()));
+        // A TLS 1.2 renegotiation would bring a certificate nobody checks; the server is told no.
+        if (ctx_)
+            SSL_CTX_set_options(ctx_.get(), SSL_OP_NO_RENEGOTIATION);
         if (!ctx_ || SSL_CTX_set_min_proto_version(ctx_.get(), TLS1_2_VERSION) != 1 ||
             SSL_CTX_set_default_verify_paths(ctx_.get()) != 1)
             return false;
@@ -136,17 +219,10 @@ private:
         SSL_set_bio(ssl_.get(), in, out);
         in_ = in;
         out_ = out;
-        X509_VERIFY_PARAM* param = SSL_get0_param(ssl_.get());
-        X509_VERIFY_PARAM_set_purpose(param, X509_PURPOSE_SSL_SERVER);
-        if (IsIpAddress(settings.host)) {
-            if (X509_VERIFY_PARAM_set1_ip_asc(param, settings.host.c_str()) != 1)
-                return false;
-        } else {
-            X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-            if (X509_VERIFY_PARAM_set1_host(param, settings.host.c_str(), settings.host.size()) != 1 ||
-                SSL_set_tlsext_host_name(ssl_.get(), settings.host.c_str()) != 1)
-                return false;
-        }
+        X509_VERIFY_PARAM_set_purpose(SSL_get0_param(ssl_.get()), X509_PURPOSE_SSL_SERVER);
+        // SNI never holds an address (RFC 6066).
+        if (IpAddressBytes(settings.host).empty() && SSL_set_tlsext_host_name(ssl_.get(), settings.host.c_str()) != 1)
+            return false;
         SSL_set_connect_state(ssl_.get());
         return true;
     }

@@ -126,7 +126,9 @@ size_t ExtraOf(const SecBuffer* parts, size_t count) {
 class SchannelEngine final : public TlsEngine {
 public:
     unsigned long Begin(const std::string& host) override {
-        host_ = platform::FromAnsi(host);
+        // The name also goes out as SNI, which must never hold an address (RFC 6066).
+        if (IpAddressBytes(host).empty())
+            host_ = platform::FromAnsi(host);
         SECURITY_STATUS status = credentials_.Acquire();
         return status == SEC_E_OK ? 0 : static_cast<unsigned long>(status);
     }
@@ -140,7 +142,7 @@ public:
         OutToken out;
         ULONG attributes = 0;
         SECURITY_STATUS status = InitializeSecurityContextW(
-            credentials_.get(), context_.get(), host_.data(), kRequest, 0, 0, first ? nullptr : &inDesc, 0,
+            credentials_.get(), context_.get(), Target(), kRequest, 0, 0, first ? nullptr : &inDesc, 0,
             first ? context_.target() : nullptr, &out.desc, &attributes, nullptr);
         if (first && !FAILED(status))
             context_.Created();
@@ -198,7 +200,7 @@ public:
         return sizes_.cbMaximumMessage;
     }
 
-    TlsError Check(const TlsSettings& settings) override {
+    TlsError Check(const TlsSettings& settings, Deadline deadline) override {
         SecPkgContext_ConnectionInfo info{};
         SECURITY_STATUS status = QueryContextAttributesW(context_.get(), SECPKG_ATTR_CONNECTION_INFO, &info);
         if (status != SEC_E_OK)
@@ -206,8 +208,11 @@ public:
         // Wine ignores the disabled protocols, so the version is checked after the fact.
         if ((info.dwProtocol & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT)) == 0)
             return {TlsFailure::OldProtocol, info.dwProtocol};
-        return CheckServerCertificate(*context_.get(), settings);
+        tls13_ = (info.dwProtocol & SP_PROT_TLS1_3_CLIENT) != 0;
+        return CheckServerCertificate(*context_.get(), settings, deadline);
     }
+
+    bool Tls13() override { return tls13_; }
 
     std::vector<char> CloseNotify() override {
         DWORD type = SCHANNEL_SHUTDOWN;
@@ -217,8 +222,8 @@ public:
             return {};
         OutToken out;
         ULONG attributes = 0;
-        SECURITY_STATUS status = InitializeSecurityContextW(credentials_.get(), context_.get(), host_.data(), kRequest,
-                                                            0, 0, nullptr, 0, nullptr, &out.desc, &attributes, nullptr);
+        SECURITY_STATUS status = InitializeSecurityContextW(credentials_.get(), context_.get(), Target(), kRequest, 0,
+                                                            0, nullptr, 0, nullptr, &out.desc, &attributes, nullptr);
         if ((status != SEC_E_OK && status != SEC_I_CONTEXT_EXPIRED) || out.buffer.pvBuffer == nullptr)
             return {};
         const char* alert = static_cast<const char*>(out.buffer.pvBuffer);
@@ -226,10 +231,13 @@ public:
     }
 
 private:
+    wchar_t* Target() { return host_.empty() ? nullptr : host_.data(); }
+
     Credentials credentials_;
     Context context_;
-    std::wstring host_;
+    std::wstring host_;  // Empty for an address.
     SecPkgContext_StreamSizes sizes_{};
+    bool tls13_ = false;
 };
 
 }  // namespace

@@ -10,6 +10,12 @@
 #   DIR/self.pem, self.key          self-signed, for localhost and 127.0.0.1
 #   DIR/expired.pem, expired.key    signed by the CA, for localhost and 127.0.0.1, valid only in January 2020
 #   DIR/client.pem, client.key      signed by the CA, for localhost and 127.0.0.1, for client use only
+#   DIR/tld.pem, tld.key            signed by the CA, for *.test: a wildcard over a whole top-level domain
+#   DIR/cnonly.pem, cnonly.key      signed by the CA, CN=localhost and no subjectAltName
+#   DIR/names.pem, names.key        signed by the CA, for *.example.test, p*.partial.test and, as a DNS
+#                                   name, 127.0.0.1
+# The names these certificates are tried with lead to loopback through tests/dovecot/hosts, which nss_wrapper
+# reads (it takes no comment lines).
 set -euo pipefail
 [[ $# -eq 1 ]] || { echo "usage: $0 DIR" >&2; exit 2; }
 command -v openssl >/dev/null || { echo "openssl is not installed (apt-get install -y openssl)" >&2; exit 3; }
@@ -21,7 +27,8 @@ new_key() { openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:prime256v1 
 # SAN [USAGE]
 server_ext() {
     printf 'basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\n'
-    printf 'extendedKeyUsage=%s\nsubjectAltName=%s\n' "${2:-serverAuth}" "$1"
+    printf 'extendedKeyUsage=%s\n' "${2:-serverAuth}"
+    [[ -z $1 ]] || printf 'subjectAltName=%s\n' "$1"
 }
 
 new_key ca.key
@@ -45,6 +52,9 @@ issue server DNS:localhost "DNS:localhost,IP:127.0.0.1"
 issue other DNS:other.example "DNS:other.example"
 issue self DNS:localhost "DNS:localhost,IP:127.0.0.1" self
 issue client DNS:localhost "DNS:localhost,IP:127.0.0.1" ca clientAuth
+issue tld "DNS:*.test" "DNS:*.test"
+issue cnonly DNS:localhost ""
+issue names "DNS:*.example.test" "DNS:*.example.test,DNS:p*.partial.test,DNS:127.0.0.1"
 
 # A certificate whose time is over needs `openssl ca`, the one command that takes explicit dates.
 new_key expired.key

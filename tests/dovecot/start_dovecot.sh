@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # Starts a private Dovecot POP3 server on loopback for tests, benchmarks and demos.
 #
-#   start_dovecot.sh DIR PORT USER PASS NMSGS [--size BYTES] [--tls TLS_PORT CERT KEY]
+#   start_dovecot.sh DIR PORT USER PASS NMSGS [--size BYTES] [--tls TLS_PORT CERT KEY] [--tls-min VERSION]
 #
 # Writes DIR/dovecot.conf, fills DIR/Maildir with NMSGS Japanese messages (about BYTES octets each when
 # --size is given), starts Dovecot in the background, waits until PORT greets, and prints the master's pid.
 # Plain USER/PASS and APOP logins are both accepted. Stop it with stop_dovecot.sh DIR.
 # With --tls, TLS_PORT speaks TLS from the first byte and PORT offers STLS, both with the PEM certificate
 # CERT and its key KEY (tests/dovecot/make_certs.sh makes some); each login's log line names the TLS
-# version and cipher.
+# version and cipher, and the name the client sent as SNI (sni=<>: none). --tls-min TLSv1.3 takes nothing
+# older (the default is TLSv1.2).
 # Works as root (login and mail processes then run as dovenull and dovecot) and as an ordinary user.
 set -euo pipefail
 
 usage() {
-    echo "usage: $0 DIR PORT USER PASS NMSGS [--size BYTES] [--tls TLS_PORT CERT KEY]" >&2
+    echo "usage: $0 DIR PORT USER PASS NMSGS [--size BYTES] [--tls TLS_PORT CERT KEY] [--tls-min VERSION]" >&2
     exit 2
 }
 
@@ -21,10 +22,11 @@ usage() {
 dir=$1 port=$2 user=$3 pass=$4 count=$5
 shift 5
 size=0
-tls_port=0 cert="" key=""
+tls_port=0 cert="" key="" tls_min=TLSv1.2
 while [[ $# -gt 0 ]]; do
     case $1 in
     --size) size=${2:?--size needs a value}; shift 2 ;;
+    --tls-min) tls_min=${2:?--tls-min needs a value}; shift 2 ;;
     --tls)
         [[ $# -ge 4 ]] || usage
         tls_port=$2 cert=$(realpath "$3") key=$(realpath "$4")
@@ -39,7 +41,7 @@ if [[ $tls_port -gt 0 ]]; then
     ssl_lines="ssl = yes
 ssl_cert = <$cert
 ssl_key = <$key
-ssl_min_protocol = TLSv1.2"
+ssl_min_protocol = $tls_min"
 else
     ssl_lines="ssl = no"
 fi
@@ -114,7 +116,7 @@ log_path = $dir/dovecot.log
 protocols = pop3
 listen = 127.0.0.1
 $ssl_lines
-login_log_format_elements = user=<%u> method=%m rip=%r lip=%l mpid=%e %c %k session=<%{session}>
+login_log_format_elements = user=<%u> method=%m rip=%r lip=%l mpid=%e %c %k sni=<%{local_name}> session=<%{session}>
 disable_plaintext_auth = no
 auth_mechanisms = plain apop
 # Tests try wrong passwords on purpose and should not wait for them.

@@ -1,10 +1,12 @@
 """The mail check as a user starts it: 操作, then メールチェック, against a private Dovecot on loopback.
 Covers the notice window's texts and topmost place, the login and connection error boxes, the check
-without a server, APOP, TLS (port, STLS and the pop3:// way out, with a test CA the prefix trusts), the
-stored password (a clear one stored protected by the check that uses it, an altered one asked for again),
-and that the mailbox is left as it was."""
+without a server, APOP, TLS (port, STLS and the pop3:// way out, with a test CA the prefix trusts; the
+certificate refusals and their texts; certificate names by the same rules as natively), the stored password
+(a clear one stored protected by the check that uses it, an altered one asked for again), and that the
+mailbox is left as it was."""
 
 import base64
+import ctypes
 import os
 import poplib
 import re
@@ -12,13 +14,14 @@ import time
 import unittest
 
 from tests.e2e import harness
-from tests.e2e.harness.environment import log
+from tests.e2e.harness.environment import REPO, log, skip
 
 USER, PASSWORD = "taro", "secret"
 ACCOUNT = harness.profile("EXEINI", NAME=USER, NAME2=PASSWORD, NAME3=1)
 INI = harness.profile("EXEINI", NUMBER=0)
 NEW_MAIL = "新着メールが有ります。"
 NO_MAIL = "新着メールはありませんでした。"
+NAME_MISMATCH = "サーバーの証明書の名前が POP3 サーバー名と一致しないため、接続を切りました。\n"
 
 
 def open_settings(app):
@@ -32,6 +35,19 @@ def check_mail(app):
     """操作 and メールチェック, both real clicks."""
     open_settings(app)
     app.click("SetForm", "Command6")
+
+
+def resolve_test_names(testcase):
+    """From here to the end of the test, programs started find the test certificates' names
+    (tests/dovecot/hosts) on loopback, through nss_wrapper."""
+    try:
+        ctypes.CDLL("libnss_wrapper.so")
+    except OSError:
+        skip("nss_wrapper is not installed (apt-get install libnss-wrapper)", whole_run=False)
+    env = testcase.session.env
+    saved = dict(env)
+    env.update(LD_PRELOAD="libnss_wrapper.so", NSS_WRAPPER_HOSTS=os.path.join(REPO, "tests", "dovecot", "hosts"))
+    testcase.addCleanup(lambda: (env.clear(), env.update(saved)))
 
 
 def mailbox_count(pop3):
@@ -168,7 +184,7 @@ class MailCheckTest(harness.SorabuneTestCase):
 
     def test_encrypted_checks_through_the_tls_port_stls_and_in_clear(self):
         pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3, tls="server")
-        for server, encrypted in ((f"pop3s://localhost:{pop3.tls_port}", True), (f"localhost:{pop3.port}", True),
+        for server, encrypted in ((f"pop3s://localhost:{pop3.tls_port}", True), (f"127.0.0.1:{pop3.port}", True),
                                   (f"pop3://localhost:{pop3.port}", False)):
             with self.subTest(server=server):
                 app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=server))
@@ -178,20 +194,65 @@ class MailCheckTest(harness.SorabuneTestCase):
                 login = pop3.logins()[-1]
                 log(f"{server}: {login}")
                 self.assertEqual(" TLSv1." in login, encrypted, login)
+                # SNI names the host, never an address (Dovecot leaves out an empty one).
+                self.assertEqual("sni=<localhost>" in login, server.startswith("pop3s://localhost"), login)
+                self.assertEqual("sni=" in login, server.startswith("pop3s://localhost"), login)
                 app.stop()
         self.assertEqual(mailbox_count(pop3), 3)
 
-    def test_certificate_for_another_name_is_refused_before_login(self):
-        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3, tls="other")
-        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=f"localhost:{pop3.port}"))
+    def assertRefusedBeforeLogin(self, pop3, server, *texts):
+        """A check against `server` ends in the error box, holding every one of `texts`, before any login."""
+        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=server))
         check_mail(app)
         box = app.wait_msgbox("エラー")
-        self.assertIn("証明書の名前が POP3 サーバー名と一致しない", box["text"])
+        shown = box["text"].replace("\r\n", "\n")
+        log(f"{server}: {shown!r}")
+        for text in texts:
+            self.assertIn(text, shown, server)
         self.assertEqual([button["text"] for button in box["buttons"]], ["OK"])
         self.assertIsNone(app.form("MsgForm"), "the notice comes only after the error box is closed")
         app.press_msgbox("OK")
         self.assertNotice(app, NO_MAIL, 0)
         self.assertEqual(pop3.logins(), [], "nothing may be sent once the certificate failed")
+        app.stop()
+
+    def test_certificate_for_another_name_is_refused_before_login(self):
+        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3, tls="other")
+        self.assertRefusedBeforeLogin(
+            pop3, f"localhost:{pop3.port}",
+            NAME_MISMATCH + "証明書にある名前: other.example\nPOP3 サーバーの設定を証明書にある名前にするか、"
+            f"暗号化しない接続でよければ「pop3://localhost:{pop3.port}」にしてください。")
+        # A wildcard over a whole top-level domain (Wine's own check takes it), a certificate that names the
+        # host only in its CN, an untrusted issuer, and a TLS 1.3-only server: Wine's SChannel offers 1.2 at most.
+        resolve_test_names(self)
+        tld = self.start_pop3(user=USER, password=PASSWORD, messages=3, tls="tld")
+        self.assertRefusedBeforeLogin(tld, f"pop3s://pop.test:{tld.tls_port}", NAME_MISMATCH + "証明書にある名前: *.test\n")
+        cn_only = self.start_pop3(user=USER, password=PASSWORD, messages=3, tls="cnonly")
+        self.assertRefusedBeforeLogin(
+            cn_only, f"pop3s://localhost:{cn_only.tls_port}",
+            NAME_MISMATCH + "この証明書には、サーバー名を示す欄 (subjectAltName) に名前がありません。\n"
+            "暗号化しない接続でよければ、POP3 サーバーの設定を「pop3://localhost」にしてください。")
+        self_signed = self.start_pop3(user=USER, password=PASSWORD, messages=3, tls="self")
+        self.assertRefusedBeforeLogin(self_signed, f"pop3s://localhost:{self_signed.tls_port}",
+                                      "サーバーの証明書の発行者が信頼されていないため、接続を切りました。\n発行者: localhost\n")
+        tls13 = self.start_pop3(user=USER, password=PASSWORD, messages=3, tls="server", tls_min="TLSv1.3")
+        self.assertRefusedBeforeLogin(
+            tls13, f"pop3s://localhost:{tls13.tls_port}",
+            "TLS (暗号化通信) の準備中に、サーバーが何も返さずに接続を切りました。このシステムの TLS は 1.2 までのため、"
+            "サーバーが TLS 1.3 にだけ対応していると考えられます。\n"
+            "暗号化しない接続でよければ、POP3 サーバーの設定を「pop3://localhost」にしてください。")
+
+    def test_certificate_names_follow_the_same_rules_as_natively(self):
+        resolve_test_names(self)
+        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3, tls="names")
+        # A wildcard stands for one whole leftmost label that is no IDN label; an address needs an IP entry.
+        for host in ("xn--bcher-kva.example.test", "pop.partial.test", "127.0.0.1"):
+            self.assertRefusedBeforeLogin(pop3, f"pop3s://{host}:{pop3.tls_port}",
+                                          NAME_MISMATCH + "証明書にある名前: *.example.test, p*.partial.test, 127.0.0.1\n")
+        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=f"pop3s://pop.example.test:{pop3.tls_port}"))
+        check_mail(app)
+        self.assertNotice(app, NEW_MAIL, 3)
+        self.assertEqual(app.msgboxes(), [])
 
 
 if __name__ == "__main__":

@@ -25,6 +25,7 @@ namespace {
 using testing::Buffers;
 using testing::Contains;
 using testing::LastMessage;
+using Then = testing::Reply::Then;
 
 constexpr int kMessages = 3;
 constexpr const char* kUser = "alice";
@@ -44,16 +45,21 @@ std::string RunScript(const std::string& command) {
 
 // One Dovecot instance with TLS: plain port (offering STLS) and TLS port, serving `cert` from the certificates.
 struct Instance {
-    Instance(const std::string& directory, const std::string& certs, const std::string& cert) : dir(directory) {
+    Instance(const std::string& directory,
+             const std::string& certs,
+             const std::string& cert,
+             const std::string& options = "")
+        : dir(directory) {
         std::filesystem::create_directories(dir);
         chmod(dir.c_str(), 0755);
         port = testing::FreeLoopbackPort();
         do
             tlsPort = testing::FreeLoopbackPort();
         while (tlsPort == port);
-        pid = RunScript(std::string(DOVECOT_FIXTURE_DIR) + "/start_dovecot.sh " + dir + " " + std::to_string(port) +
-                        " " + kUser + " " + kPassword + " " + std::to_string(kMessages) + " --tls " +
-                        std::to_string(tlsPort) + " " + certs + "/" + cert + ".pem " + certs + "/" + cert + ".key");
+        pid =
+            RunScript(std::string(DOVECOT_FIXTURE_DIR) + "/start_dovecot.sh " + dir + " " + std::to_string(port) + " " +
+                      kUser + " " + kPassword + " " + std::to_string(kMessages) + " --tls " + std::to_string(tlsPort) +
+                      " " + certs + "/" + cert + ".pem " + certs + "/" + cert + ".key " + options);
     }
     ~Instance() { RunScript(std::string(DOVECOT_FIXTURE_DIR) + "/stop_dovecot.sh " + dir); }
 
@@ -189,6 +195,10 @@ TEST_F(Dovecot, TlsPortAndStlsFetchEveryMessageEncrypted) {
         FetchAll(h, kMessages);
         EXPECT_EQ(NMailPop3Close(h), 0);
         EXPECT_NE(server_->Logins().back().find(" TLSv1."), std::string::npos) << server_->Logins().back();
+        // SNI names the host, never an address (Dovecot leaves out an empty one).
+        bool named = server.find("localhost") != std::string::npos;
+        std::string login = server_->Logins().back();
+        EXPECT_EQ(login.find(named ? "sni=<localhost>" : "sni=") != std::string::npos, named) << login;
     }
     // The way out for a server whose certificate cannot be checked: clear text, STLS left alone.
     int h = NMailPop3Connect("pop3://" + Server());
@@ -202,32 +212,63 @@ TEST_F(Dovecot, UntrustedExpiredOrWrongNameCertificateEndsTheConnectionBeforeLog
     Instance self(dir_ + "/self", certs_, "self");
     Instance expired(dir_ + "/expired", certs_, "expired");
     Instance client(dir_ + "/client", certs_, "client");
-    ASSERT_FALSE(other.pid.empty());
-    ASSERT_FALSE(self.pid.empty());
-    ASSERT_FALSE(expired.pid.empty());
-    ASSERT_FALSE(client.pid.empty());
+    Instance tld(dir_ + "/tld", certs_, "tld");
+    Instance cnOnly(dir_ + "/cnonly", certs_, "cnonly");
+    Instance names(dir_ + "/names", certs_, "names");
+    for (const Instance* i : {&other, &self, &expired, &client, &tld, &cnOnly, &names})
+        ASSERT_FALSE(i->pid.empty()) << i->dir;
+    // A server that takes no version we offer.
+    testing::FakePop3Server old(testing::Reply({std::string("\x15\x03\x01\x00\x02\x02\x46", 7)}, Then::Close));
+    const std::wstring mismatch = L"名前が POP3 サーバー名と一致しないため、接続を切りました。\r\n";
     struct Case {
         std::string server;
-        const wchar_t* reason;
+        std::wstring reason;
     };
     for (const Case& c :
-         {Case{"pop3s://localhost:" + std::to_string(other.tlsPort), L"名前が POP3 サーバー名と一致しない"},
-          Case{"localhost:" + std::to_string(other.port), L"名前が POP3 サーバー名と一致しない"},
-          Case{"pop3s://localhost:" + std::to_string(self.tlsPort), L"発行者が信頼されていない"},
+         {Case{"pop3s://localhost:" + std::to_string(other.tlsPort),
+               mismatch + L"証明書にある名前: other.example\r\nPOP3 サーバーの設定を証明書にある名前にするか、"
+                          L"暗号化しない接続でよければ「pop3://localhost」にしてください。"},
+          Case{"localhost:" + std::to_string(other.port), L"「pop3://localhost:" + std::to_wstring(other.port)},
+          Case{"pop3s://localhost:" + std::to_string(self.tlsPort),
+               L"発行者が信頼されていないため、接続を切りました。\r\n発行者: localhost\r\n"
+               L"暗号化しない接続でよければ、POP3 サーバーの設定を「pop3://localhost」にしてください。"},
           Case{"127.0.0.1:" + std::to_string(self.port), L"発行者が信頼されていない"},
           Case{"pop3s://localhost:" + std::to_string(expired.tlsPort), L"有効期限が切れている"},
-          Case{"pop3s://localhost:" + std::to_string(client.tlsPort), L"サーバー用のものではない"}}) {
+          Case{"pop3s://localhost:" + std::to_string(client.tlsPort), L"サーバー用のものではない"},
+          Case{"pop3s://pop.test:" + std::to_string(tld.tlsPort), mismatch + L"証明書にある名前: *.test\r\n"},
+          Case{"pop3s://localhost:" + std::to_string(cnOnly.tlsPort),
+               mismatch + L"この証明書には、サーバー名を示す欄 (subjectAltName) に名前がありません。\r\n"},
+          Case{"pop3s://xn--bcher-kva.example.test:" + std::to_string(names.tlsPort),
+               mismatch + L"証明書にある名前: *.example.test, p*.partial.test, 127.0.0.1\r\n"},
+          Case{"pop3s://pop.partial.test:" + std::to_string(names.tlsPort), mismatch},
+          Case{"pop3s://127.0.0.1:" + std::to_string(names.tlsPort), mismatch},
+          Case{"pop3s://" + old.address(),
+               L"サーバーが TLS 1.2 以降に対応していないため、接続を切りました。\r\n暗号化しない接続でよければ"}}) {
         EXPECT_EQ(NMailPop3Connect(c.server), -1) << c.server;
         EXPECT_TRUE(Contains(LastMessage(), c.reason)) << c.server << " " << ::testing::PrintToString(LastMessage());
     }
     // Without the test CA the good server is a stranger too.
     NMailSetOption(kOptionExtraRootFile, "");
     EXPECT_EQ(NMailPop3Connect("pop3s://localhost:" + std::to_string(tlsPort_)), -1);
-    EXPECT_TRUE(Contains(LastMessage(), L"発行者が信頼されていない"));
-    EXPECT_TRUE(other.Logins().empty());
-    EXPECT_TRUE(self.Logins().empty());
-    EXPECT_TRUE(expired.Logins().empty());
-    EXPECT_TRUE(client.Logins().empty());
+    EXPECT_TRUE(
+        Contains(LastMessage(), L"発行者が信頼されていないため、接続を切りました。\r\n発行者: Sorabune Test CA"));
+    for (const Instance* i : {&other, &self, &expired, &client, &tld, &cnOnly, &names})
+        EXPECT_TRUE(i->Logins().empty()) << i->dir;
+}
+
+TEST_F(Dovecot, WildcardForOneLabelAndTls13OnlyServerAreAccepted) {
+    Instance names(dir_ + "/names-good", certs_, "names");
+    Instance tls13(dir_ + "/tls13", certs_, "server", "--tls-min TLSv1.3");
+    ASSERT_FALSE(names.pid.empty());
+    ASSERT_FALSE(tls13.pid.empty());
+    for (const std::string& server : {"pop3s://pop.example.test:" + std::to_string(names.tlsPort),
+                                      "pop3s://localhost:" + std::to_string(tls13.tlsPort)}) {
+        int h = NMailPop3Connect(server);
+        ASSERT_GE(h, 0) << server << " " << ::testing::PrintToString(LastMessage());
+        EXPECT_EQ(NMailPop3Authenticate(h, kUser, kPassword, 0), kMessages) << server;
+        EXPECT_EQ(NMailPop3Close(h), 0);
+    }
+    EXPECT_NE(tls13.Logins().back().find(" TLSv1.3 "), std::string::npos) << tls13.Logins().back();
 }
 
 }  // namespace

@@ -1,13 +1,14 @@
 // The record side of the SChannel stream against a scripted engine, natively: what Wine's SChannel never
 // does and Windows 11 does after every TLS 1.3 handshake (session tickets that DecryptMessage answers with
-// SEC_I_RENEGOTIATE), a renegotiation that needs the server's answer, records cut across reads, the
-// server's close_notify, and a plain server on a TLS port.
+// SEC_I_RENEGOTIATE), a TLS 1.2 renegotiation (refused), records cut across reads, the server's
+// close_notify, a server that takes none of the versions offered, and a plain server on a TLS port.
 #include "platform/nmail/TlsEngine.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "ScriptedEngine.h"
 #include "ScriptedStream.h"
 
 namespace nmail {
@@ -15,94 +16,13 @@ namespace {
 
 using testing::ScriptedStream;
 
-// A record of the scripted engine: type byte, length byte, payload (as in TLS, but without protection).
-std::string Record(char type, const std::string& payload) {
-    return std::string(1, type) + char(payload.size()) + payload;
-}
-const std::string kServerHello = Record(0x16, "SH");
-const std::string kServerDone = Record(0x16, "DONE");
-const std::string kTicket = Record(0x16, "TICKET");        // TLS 1.3: taken by Decrypt, then Renegotiate.
-const std::string kHelloRequest = Record(0x16, "HELLO?");  // TLS 1.2: a renegotiation the server asks for.
-const std::string kCloseNotify = Record(0x15, "");
-
-// SChannel as the stream sees it: the client sends "CH", answers SH with "FIN" and DONE ends the handshake.
-class ScriptedEngine : public TlsEngine {
-public:
-    unsigned long Begin(const std::string&) override { return 0; }
-
-    EngineStep Handshake(std::span<const char> input) override {
-        handshakeInputs.emplace_back(input.begin(), input.end());
-        if (!started_) {
-            started_ = true;
-            return Step(EngineStatus::ContinueNeeded, "CH");
-        }
-        if (ticketTaken_) {  // The ticket came through Decrypt; nothing of the input is consumed.
-            ticketTaken_ = false;
-            return Step(EngineStatus::Ok, "", input.size());
-        }
-        std::string record;
-        size_t extra = 0;
-        if (!Split(input, record, extra))
-            return Step(EngineStatus::IncompleteMessage, "");
-        if (record == kServerHello)
-            return Step(EngineStatus::ContinueNeeded, "FIN", extra);
-        if (record == kServerDone)
-            return Step(EngineStatus::Ok, "", extra);
-        return Step(EngineStatus::Failed, "");
-    }
-
-    EngineStep Decrypt(std::span<char> input) override {
-        std::string record;
-        size_t extra = 0;
-        if (!Split(input, record, extra))
-            return Step(EngineStatus::IncompleteMessage, "");
-        if (record == kCloseNotify)
-            return Step(EngineStatus::ContextExpired, "", extra);
-        if (record == kTicket)
-            ticketTaken_ = true;
-        if (record == kTicket)
-            return Step(EngineStatus::Renegotiate, "", extra);
-        if (record == kHelloRequest) {
-            started_ = false;
-            return Step(EngineStatus::Renegotiate, "", extra);
-        }
-        EngineStep step = Step(EngineStatus::Ok, "", extra);
-        step.data.assign(record.begin() + 2, record.end());
-        return step;
-    }
-
-    bool Encrypt(std::span<const char> data, std::vector<char>& record) override {
-        std::string r = Record(0x17, std::string(data.begin(), data.end()));
-        record.assign(r.begin(), r.end());
-        return true;
-    }
-    size_t MaxMessage() override { return 4; }
-    TlsError Check(const TlsSettings&) override { return {}; }
-    std::vector<char> CloseNotify() override { return {}; }
-
-    std::vector<std::string> handshakeInputs;
-
-private:
-    static EngineStep Step(EngineStatus status, const std::string& token, size_t extra = 0) {
-        EngineStep step;
-        step.status = status;
-        step.token.assign(token.begin(), token.end());
-        step.extra = extra;
-        return step;
-    }
-    // The first whole record of `input` and how many bytes follow it.
-    static bool Split(std::span<const char> input, std::string& record, size_t& extra) {
-        if (input.size() < 2 || input.size() < 2 + size_t(static_cast<unsigned char>(input[1])))
-            return false;
-        size_t size = 2 + size_t(static_cast<unsigned char>(input[1]));
-        record.assign(input.begin(), input.begin() + long(size));
-        extra = input.size() - size;
-        return true;
-    }
-
-    bool started_ = false;
-    bool ticketTaken_ = false;
-};
+using testing::kCloseNotify;
+using testing::kHelloRequest;
+using testing::kServerDone;
+using testing::kServerHello;
+using testing::kTicket;
+using testing::Record;
+using testing::ScriptedEngine;
 
 struct Connection {
     explicit Connection(std::vector<std::string> chunks) {
@@ -151,13 +71,57 @@ TEST(TlsEngineStream, SessionTicketsAfterTheHandshakeGoThroughTheHandshakeCall) 
     EXPECT_EQ(c.server->written, "CHFIN" + Record(0x17, "QUIT") + Record(0x17, "\r\n"));
 }
 
-TEST(TlsEngineStream, RenegotiationSendsItsHandshakeAndReadsOnAfterIt) {
-    Connection c({kServerHello + kServerDone, kHelloRequest, kServerHello, kServerDone + Record(0x17, "+OK")});
+TEST(TlsEngineStream, RenegotiationOnTls12IsRefused) {
+    // The new handshake would bring a certificate that nobody checks.
+    Connection c({kServerHello + kServerDone + Record(0x17, "+OK"), kHelloRequest, kServerHello,
+                  kServerDone + Record(0x17, "more")});
+    c.engine->tls13 = false;
     ASSERT_EQ(c.Handshake(), TlsFailure::None);
     IoResult end;
     EXPECT_EQ(c.ReadAll(end), "+OK");
-    EXPECT_EQ(end, IoResult::Closed);  // The script ran out without a close_notify.
-    EXPECT_EQ(c.server->written, "CHFINCHFIN");
+    EXPECT_EQ(end, IoResult::Failed);
+    EXPECT_EQ(c.server->written, "CHFIN");
+}
+
+TEST(TlsEngineStream, VersionAlertTellsAnOldServerFromATls13OnlyOne) {
+    const std::string alert = Record(0x15, std::string("\x02\x46", 2));
+    // The ClientHello says whether TLS 1.3 was offered: record and handshake headers, version, random,
+    // empty session id, one cipher suite, one compression method, and supported_versions (1.3, 1.2).
+    std::string hello = std::string("\x01\x00\x00\x00\x03\x03", 6) + std::string(32, 'r') +
+                        std::string("\x00\x00\x02\x13\x01\x01\x00\x00\x09\x00\x2b\x00\x05\x04\x03\x04\x03\x03", 18);
+    for (bool offered : {false, true}) {
+        Connection c({alert});
+        if (offered)
+            c.engine->hello = Record(0x16, hello);
+        EXPECT_EQ(c.Handshake(), offered ? TlsFailure::OldProtocol : TlsFailure::NewOnly);
+    }
+    Connection closing({alert.substr(0, 6)});  // Cut short: no alert, only a close.
+    EXPECT_EQ(closing.Handshake(), TlsFailure::Closed);
+    // Closed without a word on a hello of TLS 1.2 at most: what a TLS 1.3-only Dovecot does.
+    for (bool offered : {false, true}) {
+        Connection silent({});
+        if (offered)
+            silent.engine->hello = Record(0x16, hello);
+        EXPECT_EQ(silent.Handshake(), offered ? TlsFailure::Closed : TlsFailure::NewOnlyLikely);
+    }
+}
+
+TEST(TlsEngineStream, RecordsThatNoLongerFitMoveToTheFrontWhole) {
+    // Four full records in odd chunks: each of the later ones wraps past the end of the buffer.
+    std::string data, chunks;
+    for (char c : {'a', 'b', 'c', 'd'}) {
+        data += std::string(16384, c);
+        chunks += Record(0x17, std::string(16384, c));
+    }
+    Connection c(
+        {kServerHello + kServerDone, chunks.substr(0, 30000), chunks.substr(30000, 25000), chunks.substr(55000)});
+    ASSERT_EQ(c.Handshake(), TlsFailure::None);
+    std::string all;
+    char buffer[5000];
+    size_t got = 0;
+    while (c.stream->Read(buffer, sizeof buffer, got, Clock::now() + std::chrono::seconds(5)) == IoResult::Ok)
+        all.append(buffer, got);
+    EXPECT_TRUE(all == data) << all.size();
 }
 
 TEST(TlsEngineStream, PlainServerOrEarlyCloseFailsTheHandshake) {

@@ -35,12 +35,12 @@ def test_certificates(session):
 class Pop3Server:
     """Dovecot serving `messages` Japanese messages to user/password on 127.0.0.1:port. With `tls` (a
     certificate name of make_certs.sh, such as "server" or "other") and `certificates` (its folder), it also
-    speaks TLS on tls_port and offers STLS on port."""
+    speaks TLS on tls_port and offers STLS on port; tls_min="TLSv1.3" takes nothing older."""
 
     host = "127.0.0.1"
 
     def __init__(self, directory, user="taro", password="secret", messages=0, size=None, tls=None,
-                 certificates=None):
+                 certificates=None, tls_min=None):
         start = os.path.join(SCRIPTS, "start_dovecot.sh")
         if not os.path.isfile(start):
             skip("tests/dovecot/start_dovecot.sh is missing", whole_run=False)
@@ -59,6 +59,8 @@ class Pop3Server:
                 self.tls_port = free_port()
             argv += ["--tls", str(self.tls_port), os.path.join(certificates, tls + ".pem"),
                      os.path.join(certificates, tls + ".key")]
+            if tls_min:
+                argv += ["--tls-min", tls_min]
         # Dovecot keeps the script's output streams open, so they go to a file rather than a pipe.
         with tempfile.TemporaryFile() as output:
             try:

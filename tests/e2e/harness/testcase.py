@@ -58,13 +58,14 @@ class SorabuneTestCase(unittest.TestCase):
             app.write_quillo(quillo)
         return app.start() if start else app
 
-    def start_pop3(self, user="taro", password="secret", messages=0, size=None, tls=None):
+    def start_pop3(self, user="taro", password="secret", messages=0, size=None, tls=None, tls_min=None):
         """A Dovecot POP3 server on 127.0.0.1 for this test; stopped at the end of the test. tls names the
-        certificate ("server": for localhost, "other": for another name) from a test CA the prefix trusts."""
+        certificate ("server": for localhost, "other": for another name) from a test CA the prefix trusts;
+        tls_min="TLSv1.3" makes it a TLS 1.3-only server."""
         directory = tempfile.mkdtemp(prefix="sorabune-e2e-pop3-")
         self.addCleanup(shutil.rmtree, directory, True)
         certificates = test_certificates(self.session) if tls else None
-        server = Pop3Server(directory, user, password, messages, size, tls, certificates)
+        server = Pop3Server(directory, user, password, messages, size, tls, certificates, tls_min)
         self.addCleanup(server.stop)
         return server
 
