@@ -16,8 +16,10 @@
 // the server lists it in CAPA; port 995 and "pop3s://host[:port]" use TLS from the first byte (port 995
 // by default); "pop3://host[:port]" stays in clear: it asks CAPA too, for PIPELINING, but never sends STLS.
 // After STLS and the handshake, CAPA is asked again and only that list counts. With TLS the server's
-// certificate must chain to a trusted root, be valid now, be meant for servers and name the host (an IP
-// address is matched against the certificate's IP entries); TLS 1.2 at least. When TLS was chosen and
+// certificate must chain to a trusted root, be valid now, be meant for servers and name the host in its
+// subjectAltName, never only in its CN (an IP address only among the IP entries; a wildcard only as the whole
+// leftmost label, with two labels after it, and never for an xn-- label); TLS 1.2 at least, and a TLS 1.2
+// server may not renegotiate. No SNI is sent for an address. When TLS was chosen and
 // fails, the connection ends before anything else is sent. The connect time limit covers the TCP connect
 // and, once more, the TLS handshake.
 //
@@ -32,7 +34,7 @@
 // A multi-line reply (TOP, RETR) is bounded as a whole: at most twice the size LIST gave for that message on
 // the connection plus 64 KiB, and never over 128 MiB (also the bound without a size from LIST); a header
 // (TOP n 0) never over 1 MiB; and it must end within the response time plus one second for every 4 KiB
-// received. Past either bound the connection is closed. So it is 5 minutes after login, whatever the calls
+// received. Past either bound the connection is closed. So is it 5 minutes after login, whatever the calls
 // are doing then: every later call returns kConnectionGone.
 // With PIPELINING listed, LIST goes ahead for the next 64 messages and TOP n 0 and RETR n follow, RETR n only
 // for a message whose LIST gave a size; NMailPop3GetMailSize answers from what LIST said on the way.
