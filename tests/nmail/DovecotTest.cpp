@@ -31,6 +31,11 @@ constexpr int kMessages = 3;
 constexpr const char* kUser = "alice";
 constexpr const char* kPassword = "tanstaaf";
 
+// A fixture script's command, quoted for the shell: the checkout may live under a folder with blanks.
+std::string Fixture(const std::string& script) {
+    return "'" + std::string(DOVECOT_FIXTURE_DIR) + "/" + script + "'";
+}
+
 std::string RunScript(const std::string& command) {
     std::string out;
     FILE* p = popen(command.c_str(), "r");
@@ -56,12 +61,11 @@ struct Instance {
         do
             tlsPort = testing::FreeLoopbackPort();
         while (tlsPort == port);
-        pid =
-            RunScript(std::string(DOVECOT_FIXTURE_DIR) + "/start_dovecot.sh " + dir + " " + std::to_string(port) + " " +
-                      kUser + " " + kPassword + " " + std::to_string(kMessages) + " --tls " + std::to_string(tlsPort) +
-                      " " + certs + "/" + cert + ".pem " + certs + "/" + cert + ".key " + options);
+        pid = RunScript(Fixture("start_dovecot.sh") + " " + dir + " " + std::to_string(port) + " " + kUser + " " +
+                        kPassword + " " + std::to_string(kMessages) + " --tls " + std::to_string(tlsPort) + " " +
+                        certs + "/" + cert + ".pem " + certs + "/" + cert + ".key " + options);
     }
-    ~Instance() { RunScript(std::string(DOVECOT_FIXTURE_DIR) + "/stop_dovecot.sh " + dir); }
+    ~Instance() { RunScript(Fixture("stop_dovecot.sh") + " " + dir); }
 
     // Dovecot's login lines so far.
     std::vector<std::string> Logins() const {
@@ -88,7 +92,7 @@ protected:
         chmod(dir, 0755);
         dir_ = dir;
         certs_ = dir_ + "/certs";
-        if (RunScript(std::string(DOVECOT_FIXTURE_DIR) + "/make_certs.sh " + certs_ + " && echo made").empty())
+        if (RunScript(Fixture("make_certs.sh") + " " + certs_ + " && echo made").empty())
             return;
         server_ = new Instance(dir_ + "/server", certs_, "server");
         port_ = server_->port;
