@@ -162,17 +162,18 @@ void SettingsFiles::WriteAccountValue(std::string_view key, std::wstring_view va
 }
 
 std::wstring SettingsFiles::ReadAccountPassword() const {
-    std::string sealed = profile_.ReadString(AccountFilePath(), kSection, kSealedPasswordKey, "");
-    if (!sealed.empty())
-        return UnsealPassword(sealed).value_or(std::wstring());
+    // This program writes "NAME2" only empty, so a clear value there is newer than any protected one: an
+    // earlier version, or the user, put it there since. It is used, and stored protected at once; when the
+    // system will not protect it, it stays rather than the password being lost.
     std::wstring clear = ReadAccountValue("NAME2");
     if (!clear.empty()) {
-        // When the system will not protect it, the clear value stays rather than the password being lost.
-        std::string resealed = SealPassword(clear);
-        if (!resealed.empty())
-            StoreSealedPassword(resealed);
+        std::string sealed = SealPassword(clear);
+        if (!sealed.empty())
+            StoreSealedPassword(sealed);
+        return clear;
     }
-    return clear;
+    std::string sealed = profile_.ReadString(AccountFilePath(), kSection, kSealedPasswordKey, "");
+    return sealed.empty() ? std::wstring() : UnsealPassword(sealed).value_or(std::wstring());
 }
 
 void SettingsFiles::WriteAccountPassword(std::wstring_view password) const {

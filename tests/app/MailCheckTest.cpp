@@ -156,7 +156,7 @@ TEST_F(MailCheck, MissingPasswordOpensAccountDialogAndSkipsLogin) {
 TEST_F(MailCheck, UnreadableProtectedPasswordOpensAccountDialogAndSkipsLogin) {
     std::string foreign = SealPassword(L"secret");
     foreign[0] = foreign[0] == 'A' ? 'B' : 'A';
-    const std::string file = "[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME2PROTECTED=" + foreign + "\r\n";
+    const std::string file = "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME2PROTECTED=" + foreign + "\r\n";
     h.WriteFile(h.AccountFile(), file);
     EXPECT_EQ(Check(), (Calls{"connect", "close 7"}));
     auto* dialog = h.gui.Window(L"IdPassForm");

@@ -159,7 +159,7 @@ TEST_F(SettingsFilesTest, UnreadableProtectedPasswordIsEmptyAndLeftAlone) {
     altered[0] = altered[0] == 'A' ? 'B' : 'A';  // the stand-in checks only the start
     for (const std::string& value : {altered, sealed.substr(1), std::string("not base64!"), sealed + "===="}) {
         SCOPED_TRACE(value);
-        const std::string file = "[EXEINI]\r\nNAME2=clear\r\nNAME2PROTECTED=" + value + "\r\n";
+        const std::string file = "[EXEINI]\r\nNAME2=\r\nNAME2PROTECTED=" + value + "\r\n";
         TempFolder::Put(MailData() / "iniIdPass.ini", file);
         EXPECT_EQ(files_.ReadAccountPassword(), L"");
         EXPECT_EQ(TempFolder::Take(MailData() / "iniIdPass.ini"), file);
@@ -176,6 +176,13 @@ TEST_F(SettingsFilesTest, ClearPasswordIsUsedCutThenStoredProtected) {
               "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME3=1\r\nNAME2PROTECTED=" + SealPassword(std::wstring(127, L'あ')) +
                   "\r\n");
     EXPECT_EQ(files_.ReadAccountPassword(), std::wstring(127, L'あ'));
+
+    // A clear value beside a protected one was written after it (by an earlier version): it wins.
+    TempFolder::Put(MailData() / "iniIdPass.ini",
+                    "[EXEINI]\r\nNAME2=newer\r\nNAME2PROTECTED=" + SealPassword(L"older") + "\r\n");
+    EXPECT_EQ(files_.ReadAccountPassword(), L"newer");
+    EXPECT_EQ(TempFolder::Take(MailData() / "iniIdPass.ini"),
+              "[EXEINI]\r\nNAME2=\r\nNAME2PROTECTED=" + SealPassword(L"newer") + "\r\n");
 }
 
 TEST_F(SettingsFilesTest, DisconnectFlagIsAnIntegerAndZeroWhenMissing) {
