@@ -5,24 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "ScriptedStream.h"
 #include "platform/nmail/LineReader.h"
 #include "platform/nmail/MailText.h"
 
 namespace {
 
-struct Random {
-    uint32_t state;
-    uint32_t Next() {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-};
-
-void Require(bool condition) {
-    if (!condition)
-        __builtin_trap();
-}
+using fuzz::Random;
+using fuzz::Require;
 
 // The text a SpanWriter left ends inside its span.
 void RequireTerminated(const std::vector<char>& buffer) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "ScriptedStream.h"
 #include "platform/nmail/Pop3Session.h"
 
@@ -21,18 +22,8 @@ namespace {
 constexpr int kMaxCalls = 120;
 constexpr const char* kCapabilities = NMAIL_FUZZ_PIPELINED ? "+OK\r\nTOP\r\nPIPELINING\r\n.\r\n" : "-ERR\r\n";
 
-struct Random {
-    uint32_t state;
-    uint32_t Next() {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-};
-
-void Require(bool condition) {
-    if (!condition)
-        __builtin_trap();
-}
+using fuzz::Random;
+using fuzz::Require;
 
 struct Buffers {
     explicit Buffers(size_t bodySize) : body(bodySize) {}

@@ -5,23 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "ScriptedEngine.h"
 #include "ScriptedStream.h"
 
 namespace {
 
-struct Random {
-    uint32_t state;
-    uint32_t Next() {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-};
-
-void Require(bool condition) {
-    if (!condition)
-        __builtin_trap();
-}
+using fuzz::Random;
+using fuzz::Require;
 
 // What the stream may hand out at most: the payloads of the data records, taken one after another from the
 // start of the server's bytes.
