@@ -30,32 +30,31 @@ public:
     DATA_BLOB blob{0, nullptr};
 };
 
-bool Fits(std::string_view bytes) {
-    return bytes.size() <= MAXDWORD;
+// `call(in, entropy, out)` is CryptProtectData or CryptUnprotectData with the program's settings.
+template <class Call>
+std::optional<std::string> Transform(std::string_view bytes, std::string_view entropy, Call call) {
+    if (bytes.size() > MAXDWORD || entropy.size() > MAXDWORD)
+        return std::nullopt;
+    DATA_BLOB in = Blob(bytes);
+    DATA_BLOB salt = Blob(entropy);
+    OutputBlob out;
+    if (!call(&in, &salt, &out.blob))
+        return std::nullopt;
+    return out.Bytes();
 }
 
 }  // namespace
 
 std::optional<std::string> ProtectForUser(std::string_view plain, std::string_view entropy) {
-    if (!Fits(plain) || !Fits(entropy))
-        return std::nullopt;
-    DATA_BLOB in = Blob(plain);
-    DATA_BLOB salt = Blob(entropy);
-    OutputBlob out;
-    if (!CryptProtectData(&in, nullptr, &salt, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out.blob))
-        return std::nullopt;
-    return out.Bytes();
+    return Transform(plain, entropy, [](DATA_BLOB* in, DATA_BLOB* salt, DATA_BLOB* out) {
+        return CryptProtectData(in, nullptr, salt, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, out);
+    });
 }
 
 std::optional<std::string> UnprotectForUser(std::string_view blob, std::string_view entropy) {
-    if (!Fits(blob) || !Fits(entropy))
-        return std::nullopt;
-    DATA_BLOB in = Blob(blob);
-    DATA_BLOB salt = Blob(entropy);
-    OutputBlob out;
-    if (!CryptUnprotectData(&in, nullptr, &salt, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out.blob))
-        return std::nullopt;
-    return out.Bytes();
+    return Transform(blob, entropy, [](DATA_BLOB* in, DATA_BLOB* salt, DATA_BLOB* out) {
+        return CryptUnprotectData(in, nullptr, salt, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, out);
+    });
 }
 
 void WipeBytes(void* data, std::size_t size) {

@@ -32,9 +32,9 @@ public:
     // "NAME", "NAME2" or "NAME3" of the account file; empty when missing. At most 255 bytes are kept.
     std::wstring ReadAccountValue(std::string_view key) const;
     void WriteAccountValue(std::string_view key, std::wstring_view value) const;
-    // The stored password: the protected value of "NAME2PROTECTED" when there is one (empty when it does not
-    // unprotect: another user's, another PC's or an altered value, left as it is); otherwise a clear "NAME2",
-    // which is then stored protected at once.
+    // The stored password: a clear "NAME2" when there is one (an earlier version's), which is then stored
+    // protected at once; otherwise the protected value of "NAME2PROTECTED" (empty when it does not unprotect:
+    // another user's, another PC's or an altered value, left as it is).
     std::wstring ReadAccountPassword() const;
     // Stores the password protected and empties "NAME2", in one replacement of the file.
     void WriteAccountPassword(std::wstring_view password) const;

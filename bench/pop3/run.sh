@@ -105,13 +105,13 @@ measure() {
         cat "$work/out.txt" >&2
         exit 1
     }
-    awk -F': ' '
+    local own
+    own=$(grep -o 'cpu [0-9.]* ms' "$work/out.txt" | awk '{ print $2 / 1000 }' || true)
+    awk -F': ' -v own="$own" '
         /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
         /Maximum resident set size/ { rss = $2 }
         /User time \(seconds\)|System time \(seconds\)/ { cpu += $2 }
-        END { printf "%.3f %d %.3f\n", s, rss, cpu }' "$work/time.txt" |
-        awk -v own="$(grep -o 'cpu [0-9.]* ms' "$work/out.txt" | awk '{ print $2 / 1000 }')" '
-            { if (own != "") $3 = sprintf("%.4f", own); print }'
+        END { if (own != "") cpu = own; printf "%.3f %d %.4f\n", s, rss, cpu }' "$work/time.txt"
 }
 
 # The best of several runs, after one run that warms Dovecot's index and the page cache.

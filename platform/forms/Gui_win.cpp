@@ -113,6 +113,10 @@ int Win32Gui::MessageBox(std::wstring_view text, std::wstring_view title, int st
 }
 
 std::wstring Win32Gui::ProgramFolder() const {
+    return ExecutableFolder();
+}
+
+std::wstring ExecutableFolder() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));

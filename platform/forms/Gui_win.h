@@ -12,6 +12,9 @@
 
 namespace platform {
 
+// The folder of the running executable, at any depth (a drive root keeps its separator).
+std::wstring ExecutableFolder();
+
 class Win32Gui final : public Gui {
 public:
     explicit Win32Gui(HINSTANCE instance);

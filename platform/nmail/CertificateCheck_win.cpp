@@ -6,7 +6,6 @@
 #include <schannel.h>
 #include <wincrypt.h>
 #include <wininet.h>  // The SECURITY_FLAG_IGNORE_* bits of the SSL policy.
-#include <ws2tcpip.h>
 
 #include <algorithm>
 #include <chrono>
@@ -190,16 +189,6 @@ TlsError CheckServerCertificate(CtxtHandle& context, const TlsSettings& settings
     CertificateNames names = NamesOf(cert.Get());
     if (!NamesHost(names, settings.host, IpAddressBytes(settings.host)))
         return {TlsFailure::NameMismatch, 0, NamesForReader(names)};
-    return {};
-}
-
-std::string IpAddressBytes(const std::string& host) {
-    in_addr v4{};
-    if (inet_pton(AF_INET, host.c_str(), &v4) == 1)
-        return std::string(reinterpret_cast<const char*>(&v4), sizeof v4);
-    in6_addr v6{};
-    if (inet_pton(AF_INET6, host.c_str(), &v6) == 1)
-        return std::string(reinterpret_cast<const char*>(&v6), sizeof v6);
     return {};
 }
 

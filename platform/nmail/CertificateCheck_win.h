@@ -10,8 +10,6 @@
 
 #include <security.h>
 
-#include <string>
-
 #include "platform/nmail/TlsStream.h"
 
 namespace nmail {
@@ -20,8 +18,5 @@ namespace nmail {
 // root of the settings), no error anywhere in the chain, valid now, meant for servers, and for the host.
 // Fetching a missing issuer from the address in the certificate ends by `deadline`.
 TlsError CheckServerCertificate(CtxtHandle& context, const TlsSettings& settings, Deadline deadline);
-
-// The IP address in `host` as 4 or 16 bytes, or empty for a name.
-std::string IpAddressBytes(const std::string& host);
 
 }  // namespace nmail

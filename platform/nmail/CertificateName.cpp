@@ -2,6 +2,12 @@
 // reach them.
 #include "platform/nmail/CertificateName.h"
 
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#endif
+
 #include <algorithm>
 #include <cstdio>
 
@@ -49,6 +55,15 @@ std::wstring IpText(std::string_view bytes) {
 }
 
 }  // namespace
+
+std::string IpAddressBytes(const std::string& host) {
+    unsigned char address[16];
+    if (inet_pton(AF_INET, host.c_str(), address) == 1)
+        return std::string(reinterpret_cast<char*>(address), 4);
+    if (inet_pton(AF_INET6, host.c_str(), address) == 1)
+        return std::string(reinterpret_cast<char*>(address), 16);
+    return {};
+}
 
 bool DnsNameMatches(std::string_view entry, std::string_view host) {
     entry = WithoutFinalDot(entry);

@@ -19,6 +19,9 @@ struct CertificateNames {
 // for an IDN label ("xn--").
 bool DnsNameMatches(std::string_view entry, std::string_view host);
 
+// The IP address in `host` as 4 or 16 bytes, or empty for a name.
+std::string IpAddressBytes(const std::string& host);
+
 // Whether the certificate names the host: `ip` is the host's address as 4 or 16 bytes, or empty for a name.
 bool NamesHost(const CertificateNames& names, std::string_view host, std::string_view ip);
 

@@ -1,6 +1,7 @@
 // Connection set-up: the choice between TLS, STLS and plain, and the texts of what went wrong.
 #include "platform/nmail/Connection.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "platform/CodePage.h"
@@ -33,7 +34,15 @@ std::wstring ClearTextSetting(const ServerAddress& address) {
     return L"pop3://" + host;
 }
 
+// A certificate's issuer or names as one line of the box: the server chose them, line breaks included.
+std::wstring OneLine(std::wstring text) {
+    std::replace_if(
+        text.begin(), text.end(), [](wchar_t c) { return c < L' ' || c == 0x7f; }, L'?');
+    return text;
+}
+
 std::wstring TlsErrorWords(const TlsError& error, const ServerAddress& address) {
+    const std::wstring detail = OneLine(error.detail);
     const std::wstring clear = ClearTextSetting(address) + std::wstring(text::kTlsWayOutEnd);
     const std::wstring useClear = L"\r\n" + std::wstring(text::kTlsUseClearText) + clear;
     switch (error.failure) {
@@ -46,14 +55,13 @@ std::wstring TlsErrorWords(const TlsError& error, const ServerAddress& address) 
         case TlsFailure::Untrusted:
             if (error.detail.empty())
                 return std::wstring(text::kTlsUntrusted) + useClear;
-            return std::wstring(text::kTlsUntrusted) + L"\r\n" + std::wstring(text::kTlsIssuer) + error.detail +
-                   useClear;
+            return std::wstring(text::kTlsUntrusted) + L"\r\n" + std::wstring(text::kTlsIssuer) + detail + useClear;
         case TlsFailure::NameMismatch:
             if (error.detail.empty())
                 return std::wstring(text::kTlsNameMismatch) + L"\r\n" + std::wstring(text::kTlsNoCertificateNames) +
                        useClear;
-            return std::wstring(text::kTlsNameMismatch) + L"\r\n" + std::wstring(text::kTlsCertificateNames) +
-                   error.detail + L"\r\n" + std::wstring(text::kTlsUseNameOrClearText) + clear;
+            return std::wstring(text::kTlsNameMismatch) + L"\r\n" + std::wstring(text::kTlsCertificateNames) + detail +
+                   L"\r\n" + std::wstring(text::kTlsUseNameOrClearText) + clear;
         case TlsFailure::Expired: return std::wstring(text::kTlsExpired);
         case TlsFailure::NotForServer: return std::wstring(text::kTlsNotForServer);
         case TlsFailure::None:

@@ -223,7 +223,7 @@ bool Pop3Session::StartTls(const std::function<bool()>& handshake) {
     // Bytes that came in clear behind the reply must never pass for protected ones.
     if (reader_.Unread() > 0)
         return Kill(text::Ansi(text::kUnexpectedReply));
-    capabilities_.clear();
+    capabilities_.clear();  // nothing listed in clear counts from here on, not even during the handshake
     if (!handshake())
         return Kill({});
     return ReadCapabilities();

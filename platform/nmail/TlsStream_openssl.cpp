@@ -1,7 +1,6 @@
 // TLS through OpenSSL. Records travel through memory BIOs, so the Stream underneath keeps its deadlines;
 // OpenSSL's own verifier checks the chain, the dates and the purpose, and the names are matched by the
 // rules both backends share (CertificateName.h).
-#include <arpa/inet.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -20,16 +19,6 @@ struct CtxFree {
 struct SslFree {
     void operator()(SSL* ssl) const { SSL_free(ssl); }
 };
-
-// The IP address in `host` as 4 or 16 bytes, or empty for a name.
-std::string IpAddressBytes(const std::string& host) {
-    unsigned char address[16];
-    if (inet_pton(AF_INET, host.c_str(), address) == 1)
-        return std::string(reinterpret_cast<char*>(address), 4);
-    if (inet_pton(AF_INET6, host.c_str(), address) == 1)
-        return std::string(reinterpret_cast<char*>(address), 16);
-    return {};
-}
 
 CertificateNames NamesOf(X509* cert) {
     CertificateNames names;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/nmail/CertificateName.h"
 #include "platform/nmail/TlsEngine.h"
 
 namespace nmail {

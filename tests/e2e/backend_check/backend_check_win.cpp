@@ -105,33 +105,22 @@ void CheckDialUp() {
           Code(result) + ", " + std::to_string(connections.size()) + " connections");
 }
 
-std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
 // Wine's shell reads a handler's command into 256 characters and runs nothing when it is longer, so the
 // handler is a copy of this tool in a folder at the root of the system drive, wherever the build lives.
-std::wstring InstallHandler() {
+std::wstring HandlerFolder() {
     wchar_t windows[MAX_PATH] = L"";
     if (GetWindowsDirectoryW(windows, MAX_PATH) < 3)
         return {};
-    std::wstring folder = std::wstring(windows, 3) + L"sorabune-check";
+    return std::wstring(windows, 3) + L"sorabune-check";
+}
+
+// The handler's path, or empty. This tool's name is its build target's.
+std::wstring InstallHandler(const std::wstring& folder) {
     std::wstring handler = folder + L"\\html.exe";
     CreateDirectoryW(folder.c_str(), nullptr);
     DeleteFileW((folder + L"\\record.txt").c_str());
-    return CopyFileW(ModulePath().c_str(), handler.c_str(), FALSE) ? handler : std::wstring();
+    std::wstring self = platform::ExecutableFolder() + L"\\backend_check.exe";
+    return !folder.empty() && CopyFileW(self.c_str(), handler.c_str(), FALSE) ? handler : std::wstring();
 }
 
 // Makes `handler` the program that the shell runs for ".html" files.
@@ -171,14 +160,15 @@ std::wstring WaitForRecord(const std::wstring& recordFile) {
 }
 
 void CheckBrowser(const std::wstring& folder) {
-    std::wstring handler = InstallHandler();
+    std::wstring handlerFolder = HandlerFolder();
+    std::wstring handler = InstallHandler(handlerFolder);
     if (handler.empty() || !RegisterHtmlHandler(handler)) {
         Check(false, "browser: installing and registering the .html handler", Utf8(handler));
         return;
     }
     platform::Win32Browser browser;
     browser.OpenDefault(HomePageAddress(folder));
-    std::wstring opened = WaitForRecord(FolderOf(handler) + L"\\record.txt");
+    std::wstring opened = WaitForRecord(handlerFolder + L"\\record.txt");
     std::wstring page = folder + L"\\about.html";
     Check(opened == page, "browser: the default browser is handed about.html of the program folder",
           Utf8(HomePageAddress(folder)) + " -> " + Utf8(opened));
@@ -293,7 +283,7 @@ void CheckWholeProgramModal() {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wstring_view(argv[1]) == L"record") {
-        WriteRecord(FolderOf(ModulePath()) + L"\\record.txt", argv[2]);
+        WriteRecord(platform::ExecutableFolder() + L"\\record.txt", argv[2]);
         return 0;
     }
     if (argc != 2) {
