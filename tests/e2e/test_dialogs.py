@@ -1,6 +1,7 @@
 """The account and server dialogs worked through their real controls (the password stored protected by
-Wine's crypt32, never in clear), the keyboard-only 切断 button, 作者 answered No, and a first run that sets
-everything up through the dialogs and then checks mail against Dovecot."""
+Wine's crypt32, never in clear; saved while another process holds the file, or reported), the keyboard-only
+切断 button against a stand-in dial-up service, 作者 answered No, and a first run that sets everything up
+through the dialogs and then checks mail against Dovecot."""
 
 import base64
 import os

@@ -2,8 +2,8 @@
 Covers the notice window's texts and topmost place, the login and connection error boxes, the check
 without a server, APOP, TLS (port, STLS and the pop3:// way out, with a test CA the prefix trusts; the
 certificate refusals and their texts; certificate names by the same rules as natively), the stored password
-(a clear one stored protected by the check that uses it, an altered one asked for again), and that the
-mailbox is left as it was."""
+(a clear one stored protected by the check that uses it, an altered one asked for again), the hang-up of
+a stand-in dial-up service's connections after each check, and that the mailbox is left as it was."""
 
 import base64
 import ctypes
