@@ -179,9 +179,7 @@ std::wstring SettingsFiles::ReadAccountPassword() const {
 bool SettingsFiles::WriteAccountPassword(std::wstring_view password) const {
     // A password the system will not protect is not stored at all: the next check asks for it.
     std::string sealed = password.empty() ? std::string() : SealPassword(password);
-    if (!password.empty() && sealed.empty())
-        return false;
-    return StoreSealedPassword(sealed);
+    return StoreSealedPassword(sealed) && (password.empty() || !sealed.empty());
 }
 
 bool SettingsFiles::StoreSealedPassword(std::string_view sealed) const {

@@ -1,8 +1,6 @@
 // The account and server dialogs, and how the account dialog meets the mail check.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "resources/layouts/IdPassFormLayout.h"
 #include "resources/layouts/OptionFormLayout.h"
 #include "resources/layouts/SetFormLayout.h"
@@ -70,18 +68,6 @@ TEST_F(AccountDialog, OkWithSaveBoxStoresAllThreeAndReopensUnticked) {
     EXPECT_EQ(again.Text(idpass_layout::IdText), L"太郎");
     EXPECT_EQ(again.Text(idpass_layout::PassText), L"p w");
     EXPECT_EQ(again.Value(idpass_layout::Check1), 0);
-}
-
-TEST_F(AccountDialog, PasswordThatCouldNotBeSavedIsReported) {
-    std::filesystem::remove_all(h.AccountFile().parent_path());  // nowhere to save it
-    auto& d = Open();
-    d.Type(idpass_layout::PassText, L"pw");
-    d.SetValue(idpass_layout::Check1, 1);
-    d.Click(idpass_layout::OkCommand);
-    ASSERT_EQ(h.gui.MessageBoxes().size(), 1u);
-    EXPECT_EQ(h.gui.MessageBoxes()[0].text, L"パスワードを保存できませんでした。");
-    EXPECT_EQ(h.gui.MessageBoxes()[0].title, L"エラー");
-    EXPECT_EQ(h.gui.Window(L"IdPassForm"), nullptr);
 }
 
 TEST_F(AccountDialog, CancelAndCloseBoxChangeNothing) {
