@@ -180,7 +180,7 @@ class DialogsTest(harness.SorabuneTestCase):
         stale = app.id_pass_path + ".~4242-0"  # left by a save cut short: it holds a password in clear
         harness.write_cp932(stale, OLD_ACCOUNT)
         open_settings(app.start())
-        for hold_ms, saved in ((1000, True), (4000, False)):
+        for hold_ms, saved in ((1000, True), (8000, False)):  # the second outlasts the retries by far
             app.click("SetForm", "Command1")  # ID/PASS
             app.wait_for("IdPassForm")
             replace_text(app, "IdPassForm", "PassText", f"held {hold_ms}")
