@@ -10,6 +10,10 @@
 #include "platform/forms/Gui_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // The system DLLs the program loads on first use (sound, dial-up, COM, crypto) are found by bare name,
+    // and the program's own folder, often Downloads, would be searched first: a DLL planted there would
+    // run as the user. From here on only the system folder is searched.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     platform::Win32Gui gui(instance);
     platform::Win32Regions regions;
     platform::Win32Profile profile;

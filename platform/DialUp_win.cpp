@@ -14,6 +14,10 @@ namespace platform {
 
 namespace {
 
+// The service's headers declare their records with 4-byte packing, and it refuses any size but those of
+// its own records: on x64 the handle sits at offset 4 and the record is 416 bytes, not the 424 that
+// natural alignment gives.
+#pragma pack(push, 4)
 struct RasConnRecord {
     DWORD dwSize;
     HRASCONN hrasconn;
@@ -21,11 +25,18 @@ struct RasConnRecord {
     CHAR szDeviceType[RAS_MaxDeviceType + 1];
     CHAR szDeviceName[RAS_MaxDeviceName + 1];
 };
+#pragma pack(pop)
+// The same places as the system's own, longer record, of which this is the first version.
+static_assert(offsetof(RasConnRecord, hrasconn) == offsetof(RASCONNA, hrasconn));
+static_assert(offsetof(RasConnRecord, szEntryName) == offsetof(RASCONNA, szEntryName));
+static_assert(offsetof(RasConnRecord, szDeviceType) == offsetof(RASCONNA, szDeviceType));
+static_assert(offsetof(RasConnRecord, szDeviceName) == offsetof(RASCONNA, szDeviceName));
+static_assert(sizeof(RasConnRecord) == (offsetof(RASCONNA, szPhonebook) + 3) / 4 * 4);
 static_assert(RAS_MaxEntryName + 1 == 257 && RAS_MaxDeviceType + 1 == 17 && RAS_MaxDeviceName + 1 == 129);
 #ifdef _WIN64
-static_assert(sizeof(RasConnRecord) == 424 && offsetof(RasConnRecord, hrasconn) == 8);
+static_assert(sizeof(RasConnRecord) == 416 && offsetof(RasConnRecord, hrasconn) == 4);
 #else
-static_assert(sizeof(RasConnRecord) == 412);
+static_assert(sizeof(RasConnRecord) == 412 && offsetof(RasConnRecord, hrasconn) == 4);
 #endif
 
 constexpr DWORD kTableRecords = 256;

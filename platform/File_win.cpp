@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "platform/FileReplace_win.h"
+
 namespace platform {
 namespace {
 
@@ -53,7 +55,83 @@ HANDLE CreateSibling(const std::wstring& target, std::wstring& name) {
     return INVALID_HANDLE_VALUE;
 }
 
+constexpr ULONGLONG kHeldFileRetryMs = 2000;
+constexpr DWORD kRetryPauseMs = 50;
+
+bool IsHeld(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+}
+
+// Runs `step` until it succeeds, fails for another reason, or `deadline` (a GetTickCount64 time) passes.
+template <typename Step>
+bool RetryWhileHeld(ULONGLONG deadline, Step step) {
+    for (;;) {
+        if (step())
+            return true;
+        if (!IsHeld(GetLastError()) || GetTickCount64() >= deadline)
+            return false;
+        Sleep(kRetryPauseMs);
+    }
+}
+
+bool Flush(const std::wstring& name) {
+    FileHandle file(CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && FlushFileBuffers(file.get()) && file.Close();
+}
+
+// Deletes the file and checks that it is gone: a scanner may hold it too, and a copy left behind may
+// hold a password. One still there is removed by the next save (RemoveStaleCopies).
+void Delete(const std::wstring& name, ULONGLONG deadline) {
+    SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only file's copy is read-only too
+    RetryWhileHeld(deadline, [&] {
+        if (!DeleteFileW(name.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+            return false;
+        // A file deleted while another handle is open stays visible until that handle is closed.
+        if (GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            SetLastError(ERROR_SHARING_VIOLATION);
+            return false;
+        }
+        return true;
+    });
+}
+
 }  // namespace
+
+void DeleteCopy(const std::wstring& copy) {
+    Delete(copy, GetTickCount64() + kHeldFileRetryMs);
+}
+
+void RemoveStaleCopies(const std::wstring& target) {
+    std::wstring pattern = target + L".~*";
+    size_t nameStart = target.find_last_of(L"\\/") + 1;  // npos + 1 == 0
+    std::wstring prefix = target.substr(nameStart) + L".~";
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        // The pattern also matches short (8.3) names: only a long name that begins like ours counts.
+        std::wstring_view name(found.cFileName);
+        bool ours = name.size() > prefix.size() && CompareStringOrdinal(name.data(), int(prefix.size()), prefix.data(),
+                                                                        int(prefix.size()), TRUE) == CSTR_EQUAL;
+        if (ours && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            Delete(target.substr(0, nameStart) + found.cFileName, GetTickCount64());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+bool MoveCopyOver(const std::wstring& copy, const std::wstring& target) {
+    ULONGLONG deadline = GetTickCount64() + kHeldFileRetryMs;
+    // On the disk before the rename, so that a power cut just after it cannot leave an empty file.
+    bool ok = Flush(copy) && RetryWhileHeld(deadline, [&] {
+                  return MoveFileExW(copy.c_str(), target.c_str(),
+                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+              });
+    if (!ok)
+        DeleteCopy(copy);
+    return ok;
+}
 
 bool IsOrdinaryFile(std::wstring_view path) {
     DWORD attributes = GetFileAttributesW(std::wstring(path).c_str());
@@ -83,15 +161,16 @@ std::optional<std::string> ReadWholeFile(std::wstring_view path, size_t maxBytes
 
 bool ReplaceWholeFile(std::wstring_view path, std::string_view bytes) {
     std::wstring target(path);
+    RemoveStaleCopies(target);
     std::wstring temp;
     FileHandle file(CreateSibling(target, temp));
     if (!file.valid())
         return false;
-    bool ok = WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
+    bool ok = WriteAll(file.get(), bytes);
     ok = file.Close() && ok;
-    if (ok && MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    DeleteFileW(temp.c_str());
+    if (ok)
+        return MoveCopyOver(temp, target);
+    DeleteCopy(temp);
     return false;
 }
 

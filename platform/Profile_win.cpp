@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/CodePage.h"
+#include "platform/FileReplace_win.h"
 
 namespace platform {
 namespace {
@@ -71,6 +72,7 @@ bool Win32Profile::WriteString(std::wstring_view path,
                                std::string_view key,
                                std::string_view value) {
     std::wstring file(path);
+    RemoveStaleCopies(file);
     return WritePrivateProfileStringW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), FromAnsi(value).c_str(),
                                       file.c_str()) != FALSE;
 }
@@ -79,6 +81,7 @@ bool Win32Profile::WriteStrings(std::wstring_view path,
                                 std::string_view section,
                                 std::initializer_list<ProfileEntry> entries) {
     std::wstring target(path);
+    RemoveStaleCopies(target);
     std::wstring copy;
     if (!MakeCopy(target, copy))
         return false;
@@ -89,11 +92,10 @@ bool Win32Profile::WriteStrings(std::wstring_view path,
                                               FromAnsi(entry.value).c_str(), copy.c_str());
     }
     ForgetCachedFile(copy);
-    ok = ok && MoveFileExW(copy.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!ok) {
-        SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only file's copy is read-only too
-        DeleteFileW(copy.c_str());
-    }
+    if (ok)
+        ok = MoveCopyOver(copy, target);
+    else
+        DeleteCopy(copy);
     ForgetCachedFile(target);
     return ok;
 }

@@ -7,6 +7,10 @@
 
 using namespace idpass_layout;
 
+namespace {
+constexpr int kPlainMessageBox = 0;  // an OK button and no icon
+}  // namespace
+
 IdPassForm::IdPassForm(App& app) : Form(app.Gui(), kForm), app_(app) {}
 
 void IdPassForm::OnLoadStep() {
@@ -28,8 +32,11 @@ void IdPassForm::Confirm() {
     app_.Settings().UserPassword = password;
     if ((*this)[Check1].Value() == 1) {
         app_.Files().WriteAccountValue("NAME", id);
-        app_.Files().WriteAccountPassword(password);
+        bool saved = app_.Files().WriteAccountPassword(password);
         app_.Files().WriteAccountValue("NAME3", L"1");
+        // Without it the next check would ask for the password again, with no word of why.
+        if (!saved)
+            app_.Gui().MessageBox(L"パスワードを保存できませんでした。", L"エラー", kPlainMessageBox);
     } else {
         app_.Files().WriteAccountValue("NAME3", L"0");
     }

@@ -176,9 +176,10 @@ std::wstring SettingsFiles::ReadAccountPassword() const {
     return sealed.empty() ? std::wstring() : UnsealPassword(sealed).value_or(std::wstring());
 }
 
-void SettingsFiles::WriteAccountPassword(std::wstring_view password) const {
+bool SettingsFiles::WriteAccountPassword(std::wstring_view password) const {
     // A password the system will not protect is not stored at all: the next check asks for it.
-    StoreSealedPassword(password.empty() ? std::string() : SealPassword(password));
+    std::string sealed = password.empty() ? std::string() : SealPassword(password);
+    return StoreSealedPassword(sealed) && (password.empty() || !sealed.empty());
 }
 
 bool SettingsFiles::StoreSealedPassword(std::string_view sealed) const {

@@ -36,8 +36,9 @@ public:
     // protected at once; otherwise the protected value of "NAME2PROTECTED" (empty when it does not unprotect:
     // another user's, another PC's or an altered value, left as it is).
     std::wstring ReadAccountPassword() const;
-    // Stores the password protected and empties "NAME2", in one replacement of the file.
-    void WriteAccountPassword(std::wstring_view password) const;
+    // Stores the password protected and empties "NAME2", in one replacement of the file. False when it was
+    // not stored: the system would not protect it, or the file could not be replaced.
+    bool WriteAccountPassword(std::wstring_view password) const;
     // "NUMBER" of the auto-disconnect flag file as an integer; 0 when missing.
     int ReadDisconnectFlag() const;
     void WriteDisconnectFlag(std::wstring_view value) const;

@@ -63,6 +63,7 @@ TEST_F(AccountDialog, OkWithSaveBoxStoresAllThreeAndReopensUnticked) {
     d.Click(idpass_layout::OkCommand);
     EXPECT_EQ(h.ReadFile(h.AccountFile()), "[EXEINI]\r\nNAME=\x91\xbe\x98\x59\r\nNAME2=\r\nNAME2PROTECTED=" +
                                                SealPassword(L"p w") + "\r\nNAME3=1\r\n");
+    EXPECT_TRUE(h.gui.MessageBoxes().empty());
     auto& again = Open();
     EXPECT_EQ(again.Text(idpass_layout::IdText), L"太郎");
     EXPECT_EQ(again.Text(idpass_layout::PassText), L"p w");

@@ -1,5 +1,5 @@
-"""The Win32 backends no scenario reaches (sound strings, the dial-up record, the default browser, the
-question box, modality): backend_check.exe runs each against a copy of the program folder under a folder
+"""The Win32 backends no scenario reaches (sound strings, Wine's own dial-up service, the default browser,
+the question box, modality): backend_check.exe runs each against a copy of the program folder under a folder
 whose name holds a blank and "★", and prints one PASS or FAIL line per check."""
 
 import os

@@ -1,6 +1,7 @@
 """The account and server dialogs worked through their real controls (the password stored protected by
-Wine's crypt32, never in clear), the keyboard-only 切断 button, 作者 answered No, and a first run that sets
-everything up through the dialogs and then checks mail against Dovecot."""
+Wine's crypt32, never in clear; saved while another process holds the file, or reported), the keyboard-only
+切断 button against a stand-in dial-up service, 作者 answered No, and a first run that sets everything up
+through the dialogs and then checks mail against Dovecot."""
 
 import base64
 import os
@@ -174,6 +175,32 @@ class DialogsTest(harness.SorabuneTestCase):
         self.assertAccountFile(app, "hanako", "パス word", "0")
         self.assertTrue(app.alive())
 
+    def test_password_save_outlasts_a_held_file_removes_stale_copies_and_says_when_it_fails(self):
+        app = self.launch(ini=INI, id_pass=harness.profile("EXEINI", NAME="old"), start=False)
+        stale = app.id_pass_path + ".~4242-0"  # left by a save cut short: it holds a password in clear
+        harness.write_cp932(stale, OLD_ACCOUNT)
+        open_settings(app.start())
+        for hold_ms, saved in ((1000, True), (8000, False)):  # the second outlasts the retries by far
+            app.click("SetForm", "Command1")  # ID/PASS
+            app.wait_for("IdPassForm")
+            replace_text(app, "IdPassForm", "PassText", f"held {hold_ms}")
+            tick(app, "IdPassForm", "Check1")
+            before = app.read_id_pass()
+            app.call("hold", windows_path(app.id_pass_path), hold_ms)
+            app.click("IdPassForm", "OkCommand")
+            if saved:
+                app.wait_gone("IdPassForm")
+                self.assertAccountFile(app, "old", "held 1000", "1")
+                self.assertEqual(app.msgboxes(), [])
+            else:
+                box = app.wait_msgbox("エラー")
+                self.assertEqual(box["text"], "パスワードを保存できませんでした。")
+                self.assertEqual(app.read_id_pass(), before, "the password saved before stays")
+                app.press_msgbox("OK")
+                app.wait_gone("IdPassForm")
+            self.assertEqual([name for name in os.listdir(app.mail_data_dir) if ".~" in name], [],
+                             "copies of the account file left behind")
+
     def test_server_dialog_keys_topmost_and_save(self):
         app = self.launch(ini=INI)
         open_settings(app)
@@ -217,9 +244,10 @@ class DialogsTest(harness.SorabuneTestCase):
         self.assertEqual(app.text("OptionForm", "MailText"), "", "Esc must drop the edit")
         self.assertTrue(app.alive())
 
-    def test_disconnect_reached_by_keyboard_does_nothing_without_dial_up(self):
-        app = self.launch(ini=INI)
-        settings = open_settings(app)
+    def test_disconnect_reached_by_keyboard_hangs_up_both_connections_in_order(self):
+        app = self.launch(ini=INI, start=False)
+        hung_up = self.standin_dial_up(app)
+        settings = open_settings(app.start())
         command7 = app.control("SetForm", "Command7")
         self.assertFalse(command7["in_client"], "切断 lies below the client area")
         app.wait_focus("Check1")
@@ -234,7 +262,9 @@ class DialogsTest(harness.SorabuneTestCase):
                                    "Command7"], "tab order of the settings window")
 
         app.key("space")
+        app.wait_until(lambda: hung_up() == ["123400000001", "567800000002"], message="both connections hung up")
         self.assertTrue(stays_open(app, "SetForm", 1.0), "切断 leaves the settings window open")
+        self.assertEqual(len(hung_up()), 2)
         self.assertTrue(app.alive(), "the program must keep running after 切断")
         self.assertEqual(app.msgboxes(), [], "切断 says nothing")
         self.assertEqual(app.form("SetForm")["hwnd"], settings["hwnd"])

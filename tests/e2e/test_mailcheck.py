@@ -2,8 +2,8 @@
 Covers the notice window's texts and topmost place, the login and connection error boxes, the check
 without a server, APOP, TLS (port, STLS and the pop3:// way out, with a test CA the prefix trusts; the
 certificate refusals and their texts; certificate names by the same rules as natively), the stored password
-(a clear one stored protected by the check that uses it, an altered one asked for again), and that the
-mailbox is left as it was."""
+(a clear one stored protected by the check that uses it, an altered one asked for again), the hang-up of
+a stand-in dial-up service's connections after each check, and that the mailbox is left as it was."""
 
 import base64
 import ctypes
@@ -71,11 +71,15 @@ class MailCheckTest(harness.SorabuneTestCase):
         app.wait_text("MsgForm", "Text2", str(count))
         app.wait_text("MsgForm", "Text1", text)
 
-    def test_three_messages_then_a_failed_connect_reuse_one_notice(self):
+    def test_three_messages_then_a_failed_connect_reuse_one_notice_and_hang_up(self):
         pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
-        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=pop3.address))
-        check_mail(app)
+        app = self.launch(ini=harness.profile("EXEINI", NUMBER=1), id_pass=ACCOUNT,
+                          quillo=harness.quillo(pop3=pop3.address), start=False)
+        hung_up = self.standin_dial_up(app)  # the auto-disconnect box is ticked
+        check_mail(app.start())
         self.assertNotice(app, NEW_MAIL, 3)
+        both = ["123400000001", "567800000002"]
+        app.wait_until(lambda: hung_up() == both, message="both connections hung up after the check")
         os.makedirs(self.evidence_dir, exist_ok=True)
         app.screenshot(os.path.join(self.evidence_dir, "notice-3-messages.png"))
 
@@ -98,6 +102,7 @@ class MailCheckTest(harness.SorabuneTestCase):
         self.assertEqual([button["text"] for button in box["buttons"]], ["OK"])
         app.press_msgbox("OK")
         self.assertNotice(app, NO_MAIL, 0)
+        app.wait_until(lambda: hung_up() == both * 2, message="both hung up again after the failed check")
         notices = [form for form in app.forms() if form["name"] == "MsgForm"]
         self.assertEqual(len(notices), 1, "two checks in a row must leave one notice window")
         self.assertEqual(notices[0]["hwnd"], notice["hwnd"], "the notice window must be reused, not recreated")

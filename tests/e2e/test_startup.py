@@ -1,5 +1,8 @@
-"""Start-up and orderly end of the real program: main window, hidden settings window, close box."""
+"""Start-up and orderly end of the real program: main window, hidden settings window, close box; a DLL
+planted beside the program under the name of one it loads on first use is never taken."""
 
+import os
+import shutil
 import time
 import unittest
 
@@ -11,8 +14,13 @@ QUILLO = harness.quillo(smtp="smtp.example.jp", pop3="127.0.0.1", mail="taro@exa
 
 class StartupTest(harness.SorabuneTestCase):
     def test_main_window_opens_centred_and_close_box_ends_program(self):
-        app = self.launch(ini=INI, quillo=QUILLO)
-        main = app.wait_for("Form2", visible=True, timeout=45)
+        app = self.launch(ini=INI, quillo=QUILLO, start=False)
+        # As in a Downloads folder: a winmm.dll beside the exe, and Wine told to prefer such a DLL. The close
+        # sends "close MIDIFILE" through winmm, which must come from the system folder.
+        planted = os.path.join(self.session.build.root, "tests", "e2e", "standins", "winmm.dll")
+        shutil.copy(planted, app.program_dir)
+        app.env = dict(app.env, WINEDLLOVERRIDES=app.env["WINEDLLOVERRIDES"] + ";winmm=n,b")
+        main = app.start().wait_for("Form2", visible=True, timeout=45)
         self.assertEqual(main["caption"], "Velmora・・・")
         self.assertCentredOnScreen(main)
 
@@ -25,9 +33,11 @@ class StartupTest(harness.SorabuneTestCase):
         limit = 5 * self.session.scale
         self.assertTrue(app.call("wait_exit", pid, int(limit * 1000))["exited"],
                         f"the process is still there {limit:.0f} s after the close")
-        app.wait_exit(timeout=10)
+        self.assertEqual(app.wait_exit(timeout=10), 0)
         self.assertLess(time.monotonic() - closed_at, limit, "the program should end promptly")
         self.assertEqual(app.read_ini(), INI.encode("cp932"), "ini.ini must not be rewritten by the close")
+        self.assertFalse(os.path.exists(os.path.join(app.program_dir, "planted-dll-loaded.txt")),
+                         "the winmm.dll beside the program was loaded")
 
 
 if __name__ == "__main__":

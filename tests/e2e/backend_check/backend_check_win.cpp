@@ -1,6 +1,6 @@
 // The Win32 backends no end-to-end scenario reaches, run under Wine as the program runs them:
 //   sound     the jingle's MCI strings (open, play, close) on PROGRAM_FOLDER\Sound\Kouka.mid
-//   dialup    RasEnumConnectionsA with the program's 424-byte connection record
+//   dialup    RasEnumConnectionsA reached through the program's table (Wine's has no connections)
 //   browser   the default-browser fallback of "作者" (ShellExecuteW on about.html's file URL), answered by
 //             a copy of this tool at a short path, registered as the handler of ".html"
 //   box       the Yes/No question box of "作者" (style 36), answered Yes and No; any box keeps every form
@@ -96,12 +96,13 @@ void CheckSound(const std::wstring& folder) {
 }
 
 // Wine's remote-access service has no connections and does not judge the record's size: this runs the call
-// (rasapi32 loaded on first use, the table, the answer) but only Windows itself can refuse a wrong size.
+// (rasapi32 loaded on first use, the table, the answer). The size is judged by the stand-in service that
+// test_dialogs.py and test_mailcheck.py load, which answers as Windows does.
 void CheckDialUp() {
     platform::Win32DialUp dialUp;
     std::vector<platform::DialUpConnection> connections{1, 2};
     std::uint32_t result = dialUp.EnumConnections(connections);
-    Check(result == 0 && connections.empty(), "dial-up: RasEnumConnectionsA takes the 424-byte record",
+    Check(result == 0 && connections.empty(), "dial-up: RasEnumConnectionsA is reached and reports no connection",
           Code(result) + ", " + std::to_string(connections.size()) + " connections");
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "finder_win.h"
@@ -331,6 +332,22 @@ JsonObject cmdWaitExit(const Args& args, std::wstring_view) {
     return exited ? json.number("code", code) : json.null("code");
 }
 
+// Holds a file open for a while, as a virus scanner or a sync client does: sharing reading and writing but
+// not deletion, so that it cannot be replaced meanwhile. Returns at once; a thread lets go of it later.
+JsonObject cmdHold(const Args& args, std::wstring_view) {
+    const std::wstring& path = arg(args, 1, "path");
+    DWORD ms = number(args, 2, "milliseconds");
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw Failure("cannot open " + toUtf8(path) + ": error " + std::to_string(GetLastError()));
+    std::thread([file, ms] {
+        Sleep(ms);
+        CloseHandle(file);
+    }).detach();
+    return JsonObject().flag("held", true);
+}
+
 JsonObject cmdAt(const Args& args, std::wstring_view) {
     return atPoint(pointArg(args, 1));
 }
@@ -388,6 +405,7 @@ const std::map<std::wstring, Handler>& handlers() {
         {L"msgbox_press", cmdMsgboxPress},
         {L"pid", cmdPid},
         {L"wait_exit", cmdWaitExit},
+        {L"hold", cmdHold},
         {L"at", cmdAt},
         {L"pixel", cmdPixel},
         {L"windows", cmdWindows},

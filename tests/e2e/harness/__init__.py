@@ -52,12 +52,16 @@ SorabuneTestCase
         the test. tls="server" (for localhost) or "other" (for another name): a certificate from a test CA
         made for the run and trusted in its Wine prefix; TLS on .tls_port, STLS offered on .port.
     assertCentredOnScreen(form_state, tolerance=2), assertFileBytes(path, expected_str_or_bytes_or_None)
+    standin_dial_up(app) -> hung_up: before app.start(), puts the stand-in rasapi32.dll (two connections,
+        answering as Windows does) into the prefix for this test and overrides to it in app.env;
+        hung_up() lists the handles hung up so far, in order, as hex texts.
     test_dir, session (display, env, prefix, screenshot(path)), apps
     A failing test leaves final-screen.png, program.log, driver.log and the settings files under
     SORABUNE_E2E_ARTIFACTS/<test folder>/.
 
 App (timeouts in seconds, all scaled by SORABUNE_E2E_TIMEOUT_SCALE; waits poll every 0.1 s)
     Paths: program_dir, work_dir, mail_data_dir, exe, ini_path, id_pass_path, quillo_path, log_path
+    env: the program's environment (the session's, unless the test gives one run its own)
     Files: write_ini(c), write_id_pass(c), write_quillo(c, folder=None), read_ini(), read_id_pass(),
            read_quillo()  (reads return bytes or None)
     Process: start() (again after the program ended: a restart on the same folders and files),
@@ -98,7 +102,7 @@ Driver commands (sbdriver.exe; one line in, one JSON line out with "ok"): info|s
 controls F, control F C, click F C [button] [noactivate], click_at X Y [button], mouse_down X Y [button],
 mouse_up X Y [button], mouse_move X Y, drag X1 Y1 X2 Y2 [steps] [button], key CHORD..., type TEXT,
 close F, activate F, focus, region F, msgbox, msgbox_press CAPTION, pid, wait_exit PID MS, at X Y,
-pixel X Y, windows. Arguments with blanks are JSON string literals.
+pixel X Y, windows, hold PATH MS (opens the file sharing read and write, not delete, for MS ms; returns at once). Arguments with blanks are JSON string literals.
 """
 
 from .app import App

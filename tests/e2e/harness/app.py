@@ -44,6 +44,7 @@ class App:
         self._log = None
         self.started_at = None
         self.evidence_dir = directory  # where fail() leaves its screenshot; the test case points it elsewhere
+        self.env = session.env  # the program's environment; a test may give one run its own DLL overrides
 
     # ----- settings files -------------------------------------------------------------------------------
     def write_ini(self, content):
@@ -74,7 +75,7 @@ class App:
             self._log.close()
         self._log = open(self.log_path, "ab")
         self.started_at = time.monotonic()
-        self.proc = subprocess.Popen(self.session.wine_argv(self.exe), cwd=self.work_dir, env=self.session.env,
+        self.proc = subprocess.Popen(self.session.wine_argv(self.exe), cwd=self.work_dir, env=self.env,
                                      stdin=subprocess.DEVNULL, stdout=self._log, stderr=self._log,
                                      preexec_fn=_die_with_parent)
         ready = self.driver.ready

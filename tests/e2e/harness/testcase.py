@@ -69,6 +69,22 @@ class SorabuneTestCase(unittest.TestCase):
         self.addCleanup(server.stop)
         return server
 
+    def standin_dial_up(self, app):
+        """Puts the stand-in remote-access service (two connections; it answers as Windows does) into the
+        prefix's system folder until the end of the test, and makes the app's next start take it. Returns a
+        function giving the handles hung up so far, in order, as hex texts."""
+        dll = os.path.join(self.session.build.root, "tests", "e2e", "standins", "rasapi32.dll")
+        self.assertTrue(os.path.isfile(dll), f"no {dll}: build the Windows preset")
+        system = os.path.join(self.session.prefix, "drive_c", "windows", "system32", "rasapi32.dll")
+        kept = system + ".wine"
+        os.replace(system, kept)  # never written through: the prefix's DLLs may be links to the cached ones
+        self.addCleanup(os.replace, kept, system)
+        shutil.copyfile(dll, system)
+        log = os.path.join(self.test_dir, "hang-ups.txt")
+        app.env = dict(app.env, WINEDLLOVERRIDES=app.env["WINEDLLOVERRIDES"] + ";rasapi32=n",
+                       SORABUNE_RAS_LOG="Z:" + log.replace("/", "\\"))
+        return lambda: (files.read_bytes(log) or b"").decode().split()
+
     def _failed(self):
         outcome = getattr(self, "_outcome", None)
         if outcome is None:
