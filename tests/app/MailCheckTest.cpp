@@ -51,7 +51,6 @@ TEST_F(MailCheck, NoServerOrAnUnusableOneMakesNoLibraryCallAndSaysWhyBeforeTheNo
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_NE(boxes[0].text.find(L"「" + h.WorkingDirectory().wstring() + L"」"), std::wstring::npos);
     EXPECT_NE(boxes[1].text.find(L"「taro@pop」"), std::wstring::npos);
-    EXPECT_EQ(boxes[1].title, L"エラー");
     EXPECT_EQ(NoticeText(), L"新着メールはありませんでした。");
     EXPECT_EQ(NoticeCount(), L"0");
     EXPECT_EQ(h.gui.Window(L"SetForm"), nullptr);

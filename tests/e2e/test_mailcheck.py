@@ -147,8 +147,7 @@ class MailCheckTest(harness.SorabuneTestCase):
         self.assertIsNone(app.read_quillo(), "the check must not create quillo.ini")
 
     def test_hand_edited_quillo_ini_keeps_its_lines_apart(self):
-        # A UTF-8 byte-order mark, LF line ends, and UTF-8 lines that end in a lone lead byte of code page 932
-        # ("あ" ends in 0x82), before POP3= and before APOP=1.
+        # A UTF-8 BOM, LF line ends, and UTF-8 lines ending in a lone lead byte of code page 932 ("あ": 0x82).
         pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
         aa = "あ".encode("utf-8")
         app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=b"\xef\xbb\xbf; " + aa + b"\r\nPOP3=" +

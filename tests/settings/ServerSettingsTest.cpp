@@ -46,7 +46,7 @@ TEST(ServerSettingsText, ValuesAreTakenUpTo100CharactersButThePop3ServerTrimmedA
         Parse(L"SMTP=\r\nPOP3= pop.example.jp \r\nMAIL=" + japanese + L"\r\nPOP3=" + longName + L"\r\n", before);
     EXPECT_EQ(v.SmtpServer, L"");
     EXPECT_EQ(v.MailAddress, japanese.substr(0, 100));
-    EXPECT_EQ(v.Pop3Server, longName);  // refused by the check, not cut
+    EXPECT_EQ(v.Pop3Server, longName);  // the check refuses it
     EXPECT_EQ(Parse(L"POP3=\u3000 pop.example.jp \t\r\n").Pop3Server, L"pop.example.jp");
 }
 
