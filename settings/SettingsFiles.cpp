@@ -1,8 +1,8 @@
 // The settings files. In "quillo.ini" a line ends at CR, LF or CR LF (editors write each), keys are the
 // first five characters with case, and a value is the next 100 characters as they are; the POP3 server's
-// value loses the blanks around it and is kept whole, so that a longer one is refused, not cut. The two private-profile
-// files go through the profile functions, one call per key (the password's two keys in one replacement of the file),
-// with the path built afresh from the program folder each time.
+// value loses the blanks around it and is kept whole, so that a longer one is refused, not cut. The two
+// private-profile files go through the profile functions, one call per key (the password's two keys in one
+// replacement of the file), with the path built afresh from the program folder each time.
 #include "settings/SettingsFiles.h"
 
 #include <algorithm>
@@ -56,6 +56,20 @@ std::int16_t Saturate(double value) {
     return std::int16_t(value < kMin ? kMin : value > kMax ? kMax : value);
 }
 
+void ParseServerSettingsLine(std::wstring_view line, SettingsValues& values) {
+    std::wstring_view head = line.substr(0, 5);
+    std::wstring_view rest = line.substr(head.size());
+    std::wstring_view value = rest.substr(0, kValueChars);
+    if (head == L"SMTP=")
+        values.SmtpServer = value;
+    else if (head == L"POP3=")
+        values.Pop3Server = TrimServerName(rest);  // uncut: the check refuses a longer one
+    else if (head == L"MAIL=")
+        values.MailAddress = value;
+    else if (head == L"APOP=")
+        values.UseApop = ParseApopValue(value);
+}
+
 }  // namespace
 
 std::int16_t ParseApopValue(std::wstring_view text) {
@@ -87,24 +101,6 @@ std::int16_t ParseApopValue(std::wstring_view text) {
     double rounded = std::nearbyint(negative ? -magnitude : magnitude);
     return Saturate(rounded);
 }
-
-namespace {
-
-void ParseServerSettingsLine(std::wstring_view line, SettingsValues& values) {
-    std::wstring_view head = line.substr(0, 5);
-    std::wstring_view rest = line.substr(head.size());
-    std::wstring_view value = rest.substr(0, kValueChars);
-    if (head == L"SMTP=")
-        values.SmtpServer = value;
-    else if (head == L"POP3=")
-        values.Pop3Server = TrimServerName(rest);  // uncut: the check refuses a longer one
-    else if (head == L"MAIL=")
-        values.MailAddress = value;
-    else if (head == L"APOP=")
-        values.UseApop = ParseApopValue(value);
-}
-
-}  // namespace
 
 void ParseServerSettings(std::string_view bytes, SettingsValues& values) {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
