@@ -3,17 +3,20 @@
 #include "mailcheck/MailCheck.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/App.h"
 #include "mailcheck/MsgForm.h"
 #include "platform/CodePage.h"
+#include "platform/File.h"
 #include "platform/Protect.h"
 #include "resources/layouts/IdPassFormLayout.h"
 #include "resources/layouts/MsgFormLayout.h"
 #include "resources/layouts/SetFormLayout.h"
 #include "settings/IdPassForm.h"
+#include "settings/ServerName.h"
 #include "settings/SetForm.h"
 
 namespace {
@@ -38,8 +41,12 @@ void LoadAccount(App& app) {
     IdPassForm& dialog = app.GetIdPassForm();
     dialog[idpass_layout::IdText].SetText(id);
     dialog[idpass_layout::PassText].SetText(password);
-    app.Settings().UserId = id;
-    app.Settings().UserPassword = password;
+    SettingsValues& s = app.Settings();
+    platform::Wipe(s.UserPassword);  // a longer password frees its block
+    s.UserId = id;
+    s.UserPassword = password;
+    platform::Wipe(id);
+    platform::Wipe(password);
 }
 
 // Status, size and fetch of one message; false once the connection is gone. `fetched` tells whether the
@@ -120,7 +127,12 @@ std::wstring TrimAtNul(std::wstring_view text) {
 void CheckMail(App& app) {
     int count = 0;
     const std::wstring& server = app.Settings().Pop3Server;
-    if (!server.empty()) {
+    // Without a server that can be used nothing is checked: the box says why before the notice reports 0.
+    std::optional<std::wstring> unusable =
+        server.empty() ? NoPop3ServerText(platform::WorkingDirectory()) : Pop3ServerRefusal(server);
+    if (unusable) {
+        app.Gui().MessageBox(*unusable, L"エラー", kPlainMessageBox);
+    } else {
         platform::MailLibrary& mail = app.Platform().mail;
         int handle = mail.NMailPop3Connect(platform::ToAnsi(server));
         app.GetSetForm()[setform_layout::Text1].SetText(L"メールのチェックをしています。");

@@ -15,4 +15,7 @@ std::optional<std::string> ReadWholeFile(std::wstring_view path, size_t maxBytes
 // Writes the bytes beside `path` and then replaces it, so a failure never leaves a truncated file.
 bool ReplaceWholeFile(std::wstring_view path, std::string_view bytes);
 
+// The process's current directory, where files opened by a bare name are found; empty when unknown.
+std::wstring WorkingDirectory();
+
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 
 #include "platform/File.h"
@@ -130,6 +131,12 @@ bool ReplaceWholeFile(std::wstring_view path, std::string_view bytes) {
         return true;
     ::unlink(temp.c_str());
     return false;
+}
+
+std::wstring WorkingDirectory() {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::current_path(error);
+    return error ? std::wstring() : path.wstring();  // file names here are UTF-8
 }
 
 }  // namespace platform

@@ -174,4 +174,12 @@ bool ReplaceWholeFile(std::wstring_view path, std::string_view bytes) {
     return false;
 }
 
+std::wstring WorkingDirectory() {
+    DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring path(size, L'\0');
+    DWORD n = size ? GetCurrentDirectoryW(size, path.data()) : 0;
+    path.resize(n < size ? n : 0);
+    return path;
+}
+
 }  // namespace platform

@@ -22,6 +22,8 @@ public:
                                    std::string_view section,
                                    std::string_view key,
                                    std::string_view fallback) = 0;
+    // The same value as wide text: a Unicode profile file keeps the characters the ANSI code page lacks.
+    virtual std::wstring ReadWideString(std::wstring_view path, std::string_view section, std::string_view key) = 0;
     virtual int ReadInt(std::wstring_view path, std::string_view section, std::string_view key, int fallback) = 0;
     // Returns false when the file could not be written (the callers ignore it).
     virtual bool WriteString(std::wstring_view path,

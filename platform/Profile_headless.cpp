@@ -12,6 +12,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/File.h"
+#include "platform/Protect.h"
 
 namespace platform {
 namespace {
@@ -248,6 +249,14 @@ std::string HeadlessProfile::ReadString(std::wstring_view path,
                                         std::string_view fallback) {
     std::optional<std::string> value = FindValue(path, section, key);
     return value ? *value : std::string(fallback);
+}
+
+std::wstring HeadlessProfile::ReadWideString(std::wstring_view path, std::string_view section, std::string_view key) {
+    // The files here are ANSI text only, so the wide value is the converted bytes.
+    std::string bytes = ReadString(path, section, key, "");
+    std::wstring value = FromAnsi(bytes);
+    Wipe(bytes);
+    return value;
 }
 
 int HeadlessProfile::ReadInt(std::wstring_view path, std::string_view section, std::string_view key, int fallback) {

@@ -16,6 +16,7 @@ public:
                            std::string_view section,
                            std::string_view key,
                            std::string_view fallback) override;
+    std::wstring ReadWideString(std::wstring_view path, std::string_view section, std::string_view key) override;
     // As GetPrivateProfileInt: the value's first 29 characters read as "[blanks][sign][0x|0o|0b]digits",
     // kept to the low 32 bits; an empty or missing value gives `fallback`, other text gives 0.
     int ReadInt(std::wstring_view path, std::string_view section, std::string_view key, int fallback) override;

@@ -9,6 +9,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/FileReplace_win.h"
+#include "platform/Protect.h"
 
 namespace platform {
 namespace {
@@ -40,26 +41,45 @@ bool MakeCopy(const std::wstring& target, std::wstring& copy) {
     return false;
 }
 
+// The function cuts a long value to the buffer without saying so: a result that fills the buffer may have been
+// cut, so grow and ask again. Every buffer given up is wiped first, as the value may be a password.
+std::wstring ReadWide(std::wstring_view path,
+                      std::string_view section,
+                      std::string_view key,
+                      std::string_view fallback) {
+    std::wstring file(path);
+    std::wstring sectionW = FromAnsi(section);
+    std::wstring keyW = FromAnsi(key);
+    std::wstring fallbackW = FromAnsi(fallback);
+    std::wstring buffer(1024, L'\0');
+    for (;;) {
+        DWORD n = GetPrivateProfileStringW(sectionW.c_str(), keyW.c_str(), fallbackW.c_str(), buffer.data(),
+                                           DWORD(buffer.size()), file.c_str());
+        if (n + 1 < buffer.size()) {
+            std::wstring value(buffer.data(), n);
+            Wipe(buffer);
+            return value;
+        }
+        size_t larger = buffer.size() * 2;
+        Wipe(buffer);
+        buffer.assign(larger, L'\0');
+    }
+}
+
 }  // namespace
 
 std::string Win32Profile::ReadString(std::wstring_view path,
                                      std::string_view section,
                                      std::string_view key,
                                      std::string_view fallback) {
-    std::wstring file(path);
-    std::wstring sectionW = FromAnsi(section);
-    std::wstring keyW = FromAnsi(key);
-    std::wstring fallbackW = FromAnsi(fallback);
-    // The function cuts a long value to the buffer without saying so: a result that fills the buffer may
-    // have been cut, so grow and ask again.
-    std::wstring buffer(1024, L'\0');
-    for (;;) {
-        DWORD n = GetPrivateProfileStringW(sectionW.c_str(), keyW.c_str(), fallbackW.c_str(), buffer.data(),
-                                           DWORD(buffer.size()), file.c_str());
-        if (n + 1 < buffer.size())
-            return ToAnsi(std::wstring_view(buffer.data(), n));
-        buffer.assign(buffer.size() * 2, L'\0');
-    }
+    std::wstring value = ReadWide(path, section, key, fallback);
+    std::string bytes = ToAnsi(value);
+    Wipe(value);  // it may be a password
+    return bytes;
+}
+
+std::wstring Win32Profile::ReadWideString(std::wstring_view path, std::string_view section, std::string_view key) {
+    return ReadWide(path, section, key, "");
 }
 
 int Win32Profile::ReadInt(std::wstring_view path, std::string_view section, std::string_view key, int fallback) {

@@ -14,6 +14,7 @@ public:
                            std::string_view section,
                            std::string_view key,
                            std::string_view fallback) override;
+    std::wstring ReadWideString(std::wstring_view path, std::string_view section, std::string_view key) override;
     int ReadInt(std::wstring_view path, std::string_view section, std::string_view key, int fallback) override;
     bool WriteString(std::wstring_view path,
                      std::string_view section,

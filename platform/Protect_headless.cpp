@@ -3,6 +3,10 @@
 // altered or foreign one.
 #include "platform/Protect.h"
 
+#ifdef _WIN32
+#error "Protect_headless.cpp protects nothing: Windows builds use Protect_win.cpp"
+#endif
+
 namespace platform {
 namespace {
 

@@ -3,6 +3,7 @@
 #include "settings/IdPassForm.h"
 
 #include "app/App.h"
+#include "platform/Protect.h"
 #include "resources/layouts/IdPassFormLayout.h"
 
 using namespace idpass_layout;
@@ -15,7 +16,9 @@ IdPassForm::IdPassForm(App& app) : Form(app.Gui(), kForm), app_(app) {}
 
 void IdPassForm::OnLoadStep() {
     (*this)[IdText].SetText(app_.Files().ReadAccountValue("NAME"));
-    (*this)[PassText].SetText(app_.Files().ReadAccountPassword());
+    std::wstring password = app_.Files().ReadAccountPassword();
+    (*this)[PassText].SetText(password);
+    platform::Wipe(password);
 }
 
 void IdPassForm::OnControlClick(int control) {
@@ -28,8 +31,10 @@ void IdPassForm::OnControlClick(int control) {
 void IdPassForm::Confirm() {
     std::wstring id = (*this)[IdText].Text();
     std::wstring password = (*this)[PassText].Text();
-    app_.Settings().UserId = id;
-    app_.Settings().UserPassword = password;
+    SettingsValues& s = app_.Settings();
+    platform::Wipe(s.UserPassword);  // a longer password frees its block
+    s.UserId = id;
+    s.UserPassword = password;
     if ((*this)[Check1].Value() == 1) {
         app_.Files().WriteAccountValue("NAME", id);
         bool saved = app_.Files().WriteAccountPassword(password);
@@ -40,5 +45,7 @@ void IdPassForm::Confirm() {
     } else {
         app_.Files().WriteAccountValue("NAME3", L"0");
     }
+    platform::Wipe(id);
+    platform::Wipe(password);
     Unload();
 }

@@ -1,10 +1,18 @@
-// The server dialog (OptionForm): edits the server settings and writes them to quillo.ini on OK.
+// The server dialog (OptionForm): edits the server settings and writes them to quillo.ini on OK, the POP3
+// server without the blanks around it and only when it can name a server.
 #include "settings/OptionForm.h"
 
 #include "app/App.h"
 #include "resources/layouts/OptionFormLayout.h"
+#include "settings/ServerName.h"
 
 using namespace option_layout;
+
+namespace {
+
+constexpr int kPlainMessageBox = 0;
+
+}  // namespace
 
 OptionForm::OptionForm(App& app) : Form(app.Gui(), kForm), app_(app) {}
 
@@ -26,9 +34,15 @@ void OptionForm::OnControlClick(int control) {
 }
 
 void OptionForm::Confirm() {
+    // A POP3 server that can never be one is shown with the reason, and the dialog stays open to mend it.
+    std::wstring pop3(TrimServerName((*this)[Pop3Text].Text()));
+    if (std::optional<std::wstring> refusal = pop3.empty() ? std::nullopt : Pop3ServerRefusal(pop3)) {
+        app_.Gui().MessageBox(*refusal, L"エラー", kPlainMessageBox);
+        return;
+    }
     SettingsValues& s = app_.Settings();
     s.SmtpServer = (*this)[SmtpText].Text();
-    s.Pop3Server = (*this)[Pop3Text].Text();
+    s.Pop3Server = pop3;
     s.MailAddress = (*this)[MailText].Text();
     s.UseApop = (*this)[ApopCheck].Value() == 1 ? 1 : 0;
     app_.Files().SaveServerSettings(s);

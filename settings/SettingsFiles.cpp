@@ -1,8 +1,8 @@
-// The settings files. "quillo.ini" is read the way sequential text input reads it: a line ends at CR or
-// CR LF (a lone LF stays in the line), keys are the first five characters with case, and a value is the
-// next 100 characters as they are. The two private-profile files go through the profile functions,
-// one call per key (the password's two keys in one replacement of the file), with the path built afresh
-// from the program folder each time.
+// The settings files. In "quillo.ini" a line ends at CR, LF or CR LF (editors write each), keys are the
+// first five characters with case, and a value is the next 100 characters as they are; the POP3 server's
+// value loses the blanks around it and is kept whole, so that a longer one is refused, not cut. The two
+// private-profile files go through the profile functions, one call per key (the password's two keys in one
+// replacement of the file), with the path built afresh from the program folder each time.
 #include "settings/SettingsFiles.h"
 
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include "platform/CodePage.h"
 #include "platform/File.h"
 #include "platform/Protect.h"
+#include "settings/ServerName.h"
 #include "settings/StoredPassword.h"
 
 namespace {
@@ -55,6 +56,20 @@ std::int16_t Saturate(double value) {
     return std::int16_t(value < kMin ? kMin : value > kMax ? kMax : value);
 }
 
+void ParseServerSettingsLine(std::wstring_view line, SettingsValues& values) {
+    std::wstring_view head = line.substr(0, 5);
+    std::wstring_view rest = line.substr(head.size());
+    std::wstring_view value = rest.substr(0, kValueChars);
+    if (head == L"SMTP=")
+        values.SmtpServer = value;
+    else if (head == L"POP3=")
+        values.Pop3Server = TrimServerName(rest);  // uncut: the check refuses a longer one
+    else if (head == L"MAIL=")
+        values.MailAddress = value;
+    else if (head == L"APOP=")
+        values.UseApop = ParseApopValue(value);
+}
+
 }  // namespace
 
 std::int16_t ParseApopValue(std::wstring_view text) {
@@ -87,25 +102,18 @@ std::int16_t ParseApopValue(std::wstring_view text) {
     return Saturate(rounded);
 }
 
-void ParseServerSettings(std::wstring_view text, SettingsValues& values) {
+void ParseServerSettings(std::string_view bytes, SettingsValues& values) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        bytes.remove_prefix(3);
+    // CR and LF are never the second byte of a double-byte character, so the lines are split before they
+    // are converted: a line that ends in a lone lead byte then cannot swallow the next one.
     size_t pos = 0;
-    while (pos < text.size()) {
-        size_t cr = std::min(text.find(L'\r', pos), text.size());
-        std::wstring_view line = text.substr(pos, cr - pos);
-        pos = cr + 1;
-        if (pos < text.size() && text[pos] == L'\n')
+    while (pos < bytes.size()) {
+        size_t end = std::min(bytes.find_first_of("\r\n", pos), bytes.size());
+        ParseServerSettingsLine(platform::FromAnsi(bytes.substr(pos, end - pos)), values);
+        pos = end + 1;
+        if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n')
             ++pos;
-
-        std::wstring_view head = line.substr(0, 5);
-        std::wstring_view value = line.substr(head.size(), kValueChars);
-        if (head == L"SMTP=")
-            values.SmtpServer = value;
-        else if (head == L"POP3=")
-            values.Pop3Server = value;
-        else if (head == L"MAIL=")
-            values.MailAddress = value;
-        else if (head == L"APOP=")
-            values.UseApop = ParseApopValue(value);
     }
 }
 
@@ -142,7 +150,7 @@ void SettingsFiles::LoadServerSettings(SettingsValues& values) const {
         return;
     std::optional<std::string> bytes = platform::ReadWholeFile(kServerFile, kMaxServerFileBytes);
     if (bytes)
-        ParseServerSettings(platform::FromAnsi(*bytes), values);
+        ParseServerSettings(*bytes, values);
 }
 
 void SettingsFiles::SaveServerSettings(const SettingsValues& values) const {
@@ -163,9 +171,10 @@ void SettingsFiles::WriteAccountValue(std::string_view key, std::wstring_view va
 
 std::wstring SettingsFiles::ReadAccountPassword() const {
     // This program writes "NAME2" only empty, so a clear value there is newer than any protected one: an
-    // earlier version, or the user, put it there since. It is used, and stored protected at once; when the
-    // system will not protect it, it stays rather than the password being lost.
-    std::wstring clear = ReadAccountValue("NAME2");
+    // earlier version, or the user, put it there since. It is used, and stored protected at once, whole and
+    // with every character the file holds; when the system will not protect it, it stays rather than the
+    // password being lost.
+    std::wstring clear = profile_.ReadWideString(AccountFilePath(), kSection, "NAME2");
     if (!clear.empty()) {
         std::string sealed = SealPassword(clear);
         if (!sealed.empty())

@@ -11,9 +11,9 @@
 #include "platform/Profile.h"
 #include "settings/SettingsValues.h"
 
-// Reads the "SMTP=", "POP3=", "MAIL=" and "APOP=" lines of the server settings file's text (already
-// converted from the ANSI code page) into `values`; values without a line keep what they hold.
-void ParseServerSettings(std::wstring_view text, SettingsValues& values);
+// Reads the "SMTP=", "POP3=", "MAIL=" and "APOP=" lines of the server settings file's bytes (ANSI code
+// page, a UTF-8 byte-order mark skipped) into `values`; values without a line keep what they hold.
+void ParseServerSettings(std::string_view bytes, SettingsValues& values);
 // The number at the start of an "APOP=" value, rounded half to even and held to the 16-bit range.
 std::int16_t ParseApopValue(std::wstring_view text);
 // The four lines of the server settings file, each ended by CR LF.
@@ -33,7 +33,7 @@ public:
     std::wstring ReadAccountValue(std::string_view key) const;
     void WriteAccountValue(std::string_view key, std::wstring_view value) const;
     // The stored password: a clear "NAME2" when there is one (an earlier version's), which is then stored
-    // protected at once; otherwise the protected value of "NAME2PROTECTED" (empty when it does not unprotect:
+    // protected at once, whole; otherwise the protected value of "NAME2PROTECTED" (empty when it does not unprotect:
     // another user's, another PC's or an altered value, left as it is).
     std::wstring ReadAccountPassword() const;
     // Stores the password protected and empties "NAME2", in one replacement of the file. False when it was

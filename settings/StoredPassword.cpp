@@ -38,6 +38,8 @@ std::optional<std::wstring> FromUtf16Bytes(std::string_view bytes) {
     if (bytes.size() % 2 != 0)
         return std::nullopt;
     std::wstring text;
+    // Growing would free blocks that hold the start of the password, unwiped.
+    text.reserve(bytes.size() / 2);
     for (size_t i = 0; i < bytes.size(); i += 2) {
         std::uint32_t unit = std::uint8_t(bytes[i]) | std::uint32_t(std::uint8_t(bytes[i + 1])) << 8;
         if constexpr (sizeof(wchar_t) < 4) {

@@ -117,10 +117,14 @@ TEST_F(ServerDialog, LoadsValuesInMemoryAndStaysOnTop) {
     EXPECT_EQ(d.Value(option_layout::ApopCheck), 1);
 }
 
-TEST_F(ServerDialog, SettingWritesExactlyFourLines) {
+TEST_F(ServerDialog, SettingWritesExactlyFourLinesWithAPop3ServerThatCanBeOne) {
     auto& d = Open();
     EXPECT_EQ(d.Value(option_layout::ApopCheck), 0);
-    d.Type(option_layout::Pop3Text, L"127.0.0.1:1110");
+    d.Type(option_layout::Pop3Text, L"host:110:995");  // never a server: shown, and the dialog stays open
+    d.Click(option_layout::OkCommand);
+    ASSERT_EQ(h.gui.MessageBoxes().size(), 1u);
+    EXPECT_NE(h.gui.MessageBoxes()[0].text.find(L"「host:110:995」"), std::wstring::npos);
+    d.Type(option_layout::Pop3Text, L"\u3000127.0.0.1:1110 ");
     d.SetValue(option_layout::ApopCheck, 1);
     d.Click(option_layout::OkCommand);
     EXPECT_EQ(h.gui.Window(L"OptionForm"), nullptr);

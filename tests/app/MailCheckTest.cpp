@@ -40,9 +40,17 @@ protected:
     HeadlessApp h;
 };
 
-TEST_F(MailCheck, NoServerMakesNoLibraryCall) {
+TEST_F(MailCheck, NoServerOrAnUnusableOneMakesNoLibraryCallAndSaysWhyBeforeTheNotice) {
     h.WriteFile(h.ServerFile(), "SMTP=x\r\n");
     EXPECT_TRUE(Check().empty());
+    const auto& log = h.gui.Log();
+    EXPECT_LT(std::find(log.begin(), log.end(), L"msgbox エラー"), std::find(log.begin(), log.end(), L"show MsgForm"));
+    h.app->Settings().Pop3Server = L"taro@pop";
+    EXPECT_TRUE(Check().empty());
+    const auto& boxes = h.gui.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_NE(boxes[0].text.find(L"「" + h.WorkingDirectory().wstring() + L"」"), std::wstring::npos);
+    EXPECT_NE(boxes[1].text.find(L"「taro@pop」"), std::wstring::npos);
     EXPECT_EQ(NoticeText(), L"新着メールはありませんでした。");
     EXPECT_EQ(NoticeCount(), L"0");
     EXPECT_EQ(h.gui.Window(L"SetForm"), nullptr);

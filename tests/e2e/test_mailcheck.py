@@ -1,6 +1,6 @@
 """The mail check as a user starts it: 操作, then メールチェック, against a private Dovecot on loopback.
 Covers the notice window's texts and topmost place, the login and connection error boxes, the check
-without a server, APOP, TLS (port, STLS and the pop3:// way out, with a test CA the prefix trusts; the
+without a server, hand-edited quillo.ini, APOP, TLS (port, STLS and the pop3:// way out, with a test CA the prefix trusts; the
 certificate refusals and their texts; certificate names by the same rules as natively), the stored password
 (a clear one stored protected by the check that uses it, an altered one asked for again), the hang-up of
 a stand-in dial-up service's connections after each check, and that the mailbox is left as it was."""
@@ -138,14 +138,29 @@ class MailCheckTest(harness.SorabuneTestCase):
         self.assertEqual(app.msgboxes(), [])
         self.assertEqual(mailbox_count(pop3), 3)
 
-    def test_no_server_set_reports_zero(self):
+    def test_no_server_set_says_where_quillo_ini_is_read_then_reports_zero(self):
         app = self.launch(ini=INI, id_pass=ACCOUNT)
         check_mail(app)
+        box = app.wait_msgbox("エラー")
+        self.assertIn("POP3 サーバーが設定されていない", box["text"])
+        self.assertIn("「Z:" + app.work_dir.replace("/", "\\") + "」", box["text"], "the working directory is named")
+        self.assertIsNone(app.form("MsgForm"), "the notice comes only after the error box is closed")
+        app.press_msgbox("OK")
         self.assertNotice(app, NO_MAIL, 0)
         self.assertTrue(app.form("MsgForm")["topmost"])
-        self.assertEqual(app.msgboxes(), [], "no server means no library call and so no error box")
         app.wait_gone("SetForm")
         self.assertIsNone(app.read_quillo(), "the check must not create quillo.ini")
+
+    def test_hand_edited_quillo_ini_keeps_its_lines_apart(self):
+        # A UTF-8 BOM, LF line ends, and UTF-8 lines ending in a lone lead byte of code page 932 ("あ": 0x82).
+        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
+        aa = "あ".encode("utf-8")
+        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=b"\xef\xbb\xbf; " + aa + b"\r\nPOP3=" +
+                          pop3.address.encode() + b"\nMAIL=" + aa + b"\r\nAPOP=1\n")
+        check_mail(app)
+        self.assertNotice(app, NEW_MAIL, 3)
+        with open(os.path.join(pop3.directory, "dovecot.log"), encoding="utf-8", errors="replace") as f:
+            self.assertIn("method=APOP", [line for line in f if "Login: user=<" in line][-1])
 
     def test_apop_login(self):
         pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sorabune.exe stays small. The C++ streams (<fstream>, <sstream>, <iostream>) bring libstdc++'s locales
 # with them and nearly double the statically linked program, so no object of the program may refer to
-# them, and the exe must stay within the bound.
+# them, and the exe must stay within the bound. It must also hold nothing of the native tests' stand-in
+# for the password's protection.
 #   check_size.sh WINDOWS_BUILD MAX_BYTES
 set -uo pipefail
 build=$1
@@ -24,6 +25,12 @@ streams=$(x86_64-w64-mingw32-nm -A -C --undefined-only "${objects[@]}" |
 if [ -n "$streams" ]; then
     echo "FAIL the program refers to the C++ streams or locales:"
     echo "$streams" | sed 's|^[^:]*/|    |' | head -n 20
+    failed=1
+fi
+# The native tests' stand-in for the password's protection protects nothing: none of it may reach the program.
+mark=$(sed -n 's/.*kStandInMark = "\([^"]*\)".*/\1/p' "$(dirname "$0")/../../platform/Protect_headless.cpp")
+if [ -z "$mark" ] || grep -qaF "$mark" "$exe"; then
+    echo "FAIL the protection stand-in's marker \"$mark\" is missing from its source or found in Sorabune.exe"
     failed=1
 fi
 [ "$failed" -eq 0 ] && echo "passed"

@@ -4,13 +4,19 @@
 #include <string>
 #include <utility>
 
+#include "platform/CodePage.h"
+#include "settings/ServerName.h"
 #include "settings/SettingsFiles.h"
 
 namespace {
 
-SettingsValues Parse(std::wstring_view text, SettingsValues values = {}) {
-    ParseServerSettings(text, values);
+SettingsValues ParseBytes(std::string_view bytes, SettingsValues values = {}) {
+    ParseServerSettings(bytes, values);
     return values;
+}
+
+SettingsValues Parse(std::wstring_view text, SettingsValues values = {}) {
+    return ParseBytes(platform::ToAnsi(text), values);
 }
 
 TEST(ServerSettingsText, ReadsTheFourKeysInAnyOrderAndTheLaterLineWins) {
@@ -31,7 +37,7 @@ TEST(ServerSettingsText, KeysMatchOnlyExactlyAndOtherLinesChangeNothing) {
     EXPECT_EQ(v.Pop3Server, L"p");
 }
 
-TEST(ServerSettingsText, ValuesAreTakenAsTheyAreUpTo100Characters) {
+TEST(ServerSettingsText, ValuesAreTakenUpTo100CharactersButThePop3ServerTrimmedAndWhole) {
     std::wstring longName(150, L'a');
     std::wstring japanese(150, L'あ');
     SettingsValues before;
@@ -40,16 +46,32 @@ TEST(ServerSettingsText, ValuesAreTakenAsTheyAreUpTo100Characters) {
         Parse(L"SMTP=\r\nPOP3= pop.example.jp \r\nMAIL=" + japanese + L"\r\nPOP3=" + longName + L"\r\n", before);
     EXPECT_EQ(v.SmtpServer, L"");
     EXPECT_EQ(v.MailAddress, japanese.substr(0, 100));
-    EXPECT_EQ(v.Pop3Server, longName.substr(0, 100));
-    EXPECT_EQ(Parse(L"POP3= pop.example.jp \r\n").Pop3Server, L" pop.example.jp ");
+    EXPECT_EQ(v.Pop3Server, longName);  // the check refuses it
+    EXPECT_EQ(Parse(L"POP3=\u3000 pop.example.jp \t\r\n").Pop3Server, L"pop.example.jp");
 }
 
-TEST(ServerSettingsText, LinesEndAtCrOrCrLfButNotAtALoneLf) {
-    SettingsValues v = Parse(L"SMTP=a\nPOP3=b\rMAIL=c\r\n\nAPOP=1");
-    EXPECT_EQ(v.SmtpServer, L"a\nPOP3=b");
-    EXPECT_EQ(v.Pop3Server, L"");
-    EXPECT_EQ(v.MailAddress, L"c");
-    EXPECT_EQ(v.UseApop, 0);  // "\nAPOP=1" does not begin with the key
+TEST(ServerSettingsText, LinesEndAtCrLfCrOrLfAndAreConvertedOneByOne) {
+    // A UTF-8 byte-order mark, and a line ending in a lone lead byte ("あ" in UTF-8 ends in 0x82).
+    SettingsValues v = ParseBytes("\xEF\xBB\xBFSMTP=a\nPOP3=b\rMAIL=\xE3\x81\x82\r\n\nAPOP=1");
+    EXPECT_EQ(v.SmtpServer, L"a");
+    EXPECT_EQ(v.Pop3Server, L"b");
+    EXPECT_EQ(v.UseApop, 1);
+}
+
+TEST(ServerSettingsText, Pop3ServersThatCanNeverNameAServerAreRefusedWithTheValueAndWhy) {
+    const std::wstring accepted[] = {L"POP3S://pop.example.jp:995/", L"[2001:db8::1]:110", L"fe80::1%1",
+                                     std::wstring(100, L'a')};
+    for (const std::wstring& ok : accepted)
+        EXPECT_EQ(Pop3ServerRefusal(ok), std::nullopt) << testing::PrintToString(ok);
+    const std::pair<std::wstring, const wchar_t*> refused[] = {
+        {L"\"pop.example.jp\"", L"引用符"}, {L"taro@pop.example.jp", L"「@」"}, {L"host:110:995", L"「:」"},
+        {L"pop3s://h:1:2", L"「:」"},       {L"pop\u3000jp", L"空白"},          {std::wstring(101, L'a'), L"101 文字"},
+    };
+    for (const auto& [value, why] : refused) {
+        std::wstring text = Pop3ServerRefusal(value).value_or(L"");
+        EXPECT_NE(text.find(L"「" + value.substr(0, 100) + (value.size() > 100 ? L"…」" : L"」")), std::wstring::npos);
+        EXPECT_NE(text.find(why), std::wstring::npos) << testing::PrintToString(text);
+    }
 }
 
 TEST(ServerSettingsText, ApopTakesTheNumberAtTheStartRoundedHalfToEvenAndHeldInRange) {

@@ -43,7 +43,7 @@ protected:
 TEST_F(SettingsFilesTest, SavedServerSettingsLoadBackUnchanged) {
     SettingsValues saved;
     saved.SmtpServer = L"smtp.example.jp";
-    saved.Pop3Server = L" ポップ3 ";
+    saved.Pop3Server = L"ポップ3";
     saved.MailAddress = std::wstring(100, L'名');
     saved.UseApop = 1;
     files_.SaveServerSettings(saved);
@@ -53,7 +53,7 @@ TEST_F(SettingsFilesTest, SavedServerSettingsLoadBackUnchanged) {
     for (int i = 0; i < 100; ++i)
         name100 += "\x96\xbc";
     EXPECT_EQ(TempFolder::Take(Work() / "quillo.ini"),
-              "SMTP=smtp.example.jp\r\nPOP3= " + pop + " \r\nMAIL=" + name100 + "\r\nAPOP=1\r\n");
+              "SMTP=smtp.example.jp\r\nPOP3=" + pop + "\r\nMAIL=" + name100 + "\r\nAPOP=1\r\n");
 
     SettingsValues loaded;
     files_.LoadServerSettings(loaded);
@@ -166,16 +166,16 @@ TEST_F(SettingsFilesTest, UnreadableProtectedPasswordIsEmptyAndLeftAlone) {
     }
 }
 
-TEST_F(SettingsFilesTest, ClearPasswordIsUsedCutThenStoredProtected) {
+TEST_F(SettingsFilesTest, ClearPasswordIsUsedWholeThenStoredProtected) {
     std::string kana150;  // "あ" 150 times: 300 bytes
     for (int i = 0; i < 150; ++i)
         kana150 += "\x82\xa0";
     TempFolder::Put(MailData() / "iniIdPass.ini", "[EXEINI]\r\nNAME=taro\r\nNAME2=" + kana150 + "\r\nNAME3=1\r\n");
-    EXPECT_EQ(files_.ReadAccountPassword(), std::wstring(127, L'あ'));
+    EXPECT_EQ(files_.ReadAccountPassword(), std::wstring(150, L'あ'));
     EXPECT_EQ(TempFolder::Take(MailData() / "iniIdPass.ini"),
-              "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME3=1\r\nNAME2PROTECTED=" + SealPassword(std::wstring(127, L'あ')) +
+              "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME3=1\r\nNAME2PROTECTED=" + SealPassword(std::wstring(150, L'あ')) +
                   "\r\n");
-    EXPECT_EQ(files_.ReadAccountPassword(), std::wstring(127, L'あ'));
+    EXPECT_EQ(files_.ReadAccountPassword(), std::wstring(150, L'あ'));
 
     // A clear value beside a protected one was written after it (by an earlier version): it wins.
     TempFolder::Put(MailData() / "iniIdPass.ini",

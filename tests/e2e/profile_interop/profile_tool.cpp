@@ -124,7 +124,7 @@ int SettingsCommand(const std::wstring& folder) {
     SetCurrentDirectoryW(folder.c_str());
     SettingsValues saved;
     saved.SmtpServer = L"smtp.example.jp";
-    saved.Pop3Server = L" ポップ3 ";
+    saved.Pop3Server = L"ポップ3";
     saved.MailAddress = std::wstring(120, L'名');
     saved.UseApop = 1;
     files.SaveServerSettings(saved);
@@ -142,8 +142,8 @@ int SettingsCommand(const std::wstring& folder) {
     expect(files.ReadDisconnectFlag() == 1, "flag");
 
     // The clear password above is read, then stored protected in one replacement of the file.
-    expect(files.ReadAccountPassword() == std::wstring(127, L'あ'), "clear-password");
-    expect(files.ReadAccountValue("NAME2").empty() && files.ReadAccountPassword() == std::wstring(127, L'あ'),
+    expect(files.ReadAccountPassword() == std::wstring(150, L'あ'), "clear-password");
+    expect(files.ReadAccountValue("NAME2").empty() && files.ReadAccountPassword() == std::wstring(150, L'あ'),
            "password-protected");
     const std::wstring password = L"パス ü\U0001F600" + std::wstring(300, L'x');
     files.WriteAccountPassword(password);
@@ -151,6 +151,12 @@ int SettingsCommand(const std::wstring& folder) {
     std::string stored = platform::ReadWholeFile(folder + L"\\★MailData\\iniIdPass.ini").value_or("");
     expect(stored.find("NAME2PROTECTED=") != std::string::npos && stored.find("xxxx") == std::string::npos,
            "password-clear");
+    // A clear password in a Unicode account file keeps what the ANSI code page lacks when it is protected.
+    const std::wstring unicode = L"[EXEINI]\r\nNAME2=" + password + L"\r\n";
+    platform::ReplaceWholeFile(
+        folder + L"\\★MailData\\iniIdPass.ini",
+        "\xFF\xFE" + std::string(reinterpret_cast<const char*>(unicode.data()), unicode.size() * 2));
+    expect(files.ReadAccountPassword() == password && files.ReadAccountPassword() == password, "unicode-password");
     expect(CountEntries(folder + L"\\★MailData") == 2, "leftover-copies");  // iniIdPass.ini and ini.ini
     std::printf("%s\n", failures.empty() ? "ok" : ("failed:" + failures).c_str());
     return 0;
