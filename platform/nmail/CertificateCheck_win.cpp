@@ -48,9 +48,13 @@ CertificateNames NamesOf(PCCERT_CONTEXT cert) {
         CertFindExtension(szOID_SUBJECT_ALT_NAME2, cert->pCertInfo->cExtension, cert->pCertInfo->rgExtension);
     CERT_ALT_NAME_INFO* info = nullptr;
     DWORD size = 0;
-    if (ext == nullptr || !CryptDecodeObjectEx(kEncoding, X509_ALTERNATE_NAME, ext->Value.pbData, ext->Value.cbData,
-                                               CRYPT_DECODE_ALLOC_FLAG, nullptr, &info, &size))
+    if (ext == nullptr)
         return names;
+    if (!CryptDecodeObjectEx(kEncoding, X509_ALTERNATE_NAME, ext->Value.pbData, ext->Value.cbData,
+                             CRYPT_DECODE_ALLOC_FLAG, nullptr, &info, &size)) {
+        names.unreadable = true;
+        return names;
+    }
     for (DWORD i = 0; i < info->cAltEntry; ++i) {
         const CERT_ALT_NAME_ENTRY& entry = info->rgAltEntry[i];
         if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS) {
@@ -186,10 +190,7 @@ TlsError CheckServerCertificate(CtxtHandle& context, const TlsSettings& settings
         error.detail = TopIssuer(chain.Get());
     if (error.failure != TlsFailure::None)
         return error;
-    CertificateNames names = NamesOf(cert.Get());
-    if (!NamesHost(names, settings.host, IpAddressBytes(settings.host)))
-        return {TlsFailure::NameMismatch, 0, NamesForReader(names)};
-    return {};
+    return CheckNames(NamesOf(cert.Get()), settings.host);
 }
 
 }  // namespace nmail

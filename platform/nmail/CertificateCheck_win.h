@@ -2,9 +2,6 @@
 // (Wine's never does), so every rule is applied here with the system's chain engine.
 #pragma once
 
-// Winsock wants to come before windows.h; the check parses addresses with it.
-#include <winsock2.h>
-
 #define SECURITY_WIN32
 #include <windows.h>
 

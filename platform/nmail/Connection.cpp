@@ -62,6 +62,8 @@ std::wstring TlsErrorWords(const TlsError& error, const ServerAddress& address) 
                        useClear;
             return std::wstring(text::kTlsNameMismatch) + L"\r\n" + std::wstring(text::kTlsCertificateNames) + detail +
                    L"\r\n" + std::wstring(text::kTlsUseNameOrClearText) + clear;
+        case TlsFailure::NamesUnreadable:
+            return std::wstring(text::kTlsNameMismatch) + L"\r\n" + std::wstring(text::kTlsUnreadableNames) + useClear;
         case TlsFailure::Expired: return std::wstring(text::kTlsExpired);
         case TlsFailure::NotForServer: return std::wstring(text::kTlsNotForServer);
         case TlsFailure::None:

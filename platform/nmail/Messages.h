@@ -64,6 +64,8 @@ inline constexpr std::wstring_view kTlsNewOnlyLikely =
 inline constexpr std::wstring_view kTlsCertificateNames = L"証明書にある名前: ";
 inline constexpr std::wstring_view kTlsNoCertificateNames =
     L"この証明書には、サーバー名を示す欄 (subjectAltName) に名前がありません。";
+inline constexpr std::wstring_view kTlsUnreadableNames =
+    L"この証明書の、サーバー名を示す欄 (subjectAltName) を読み取れませんでした。";
 inline constexpr std::wstring_view kTlsIssuer = L"発行者: ";
 inline constexpr std::wstring_view kTlsUseNameOrClearText =
     L"POP3 サーバーの設定を証明書にある名前にするか、暗号化しない接続でよければ「";

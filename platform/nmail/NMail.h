@@ -17,9 +17,11 @@
 // by default); "pop3://host[:port]" stays in clear: it asks CAPA too, for PIPELINING, but never sends STLS.
 // After STLS and the handshake, CAPA is asked again and only that list counts. With TLS the server's
 // certificate must chain to a trusted root, be valid now, be meant for servers and name the host in its
-// subjectAltName, never only in its CN (an IP address only among the IP entries; a wildcard only as the whole
-// leftmost label, with two labels after it, and never for an xn-- label); TLS 1.2 at least, and a TLS 1.2
-// server may not renegotiate. No SNI is sent for an address. When TLS was chosen and
+// subjectAltName, never only in its CN (an IP address only among the IP entries, also one written as
+// "127.1" or "2130706433"; a wildcard only as the whole leftmost label, with two labels after it, and never
+// straight over a second-level domain open to all such as co.jp; printable ASCII only); TLS 1.2 at least,
+// and a TLS 1.2 server may not renegotiate. SNI is the name without a final dot, and none for an address.
+// When TLS was chosen and
 // fails, the connection ends before anything else is sent. The connect time limit covers the TCP connect
 // and, once more, the TLS handshake.
 //

@@ -25,6 +25,8 @@ enum class TlsFailure {
     NameMismatch,   // Not issued for the host name or address.
     Expired,        // Outside its period of validity.
     NotForServer,   // Not meant for server authentication.
+    // Its subjectAltName does not decode, so whom it was issued for is unknown.
+    NamesUnreadable,
 };
 
 struct TlsError {

@@ -22,7 +22,9 @@ struct SslFree {
 
 CertificateNames NamesOf(X509* cert) {
     CertificateNames names;
-    auto* entries = static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr));
+    int found = -1;  // -1 when there is none, -2 when there are several.
+    auto* entries = static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, &found, nullptr));
+    names.unreadable = entries == nullptr && found != -1;
     for (int i = 0; i < sk_GENERAL_NAME_num(entries); ++i) {
         const GENERAL_NAME* entry = sk_GENERAL_NAME_value(entries, i);
         if (entry->type == GEN_DNS || entry->type == GEN_IPADD) {
@@ -135,9 +137,8 @@ public:
         X509* cert = SSL_get0_peer_certificate(ssl_.get());
         if (verified != X509_V_OK || cert == nullptr)
             return Refused(verified);
-        CertificateNames names = NamesOf(cert);
-        if (!NamesHost(names, settings.host, IpAddressBytes(settings.host)))
-            return {TlsFailure::NameMismatch, 0, NamesForReader(names)};
+        if (TlsError names = CheckNames(NamesOf(cert), settings.host); names.failure != TlsFailure::None)
+            return names;
         state_ = State::Secure;
         return {};
     }
@@ -209,8 +210,8 @@ private:
         in_ = in;
         out_ = out;
         X509_VERIFY_PARAM_set_purpose(SSL_get0_param(ssl_.get()), X509_PURPOSE_SSL_SERVER);
-        // SNI never holds an address (RFC 6066).
-        if (IpAddressBytes(settings.host).empty() && SSL_set_tlsext_host_name(ssl_.get(), settings.host.c_str()) != 1)
+        const std::string sni = ServerNameIndication(settings.host);
+        if (!sni.empty() && SSL_set_tlsext_host_name(ssl_.get(), sni.c_str()) != 1)
             return false;
         SSL_set_connect_state(ssl_.get());
         return true;

@@ -1,7 +1,7 @@
 // TLS through SChannel (secur32), as the engine of TlsEngine.cpp's stream. SChannel only frames and
 // encrypts: it is told to leave the certificate to CheckServerCertificate, and the agreed version is
 // checked after the handshake.
-// Brings in Winsock, windows.h and SSPI in the order they need.
+// Brings in windows.h and SSPI in the order they need.
 #include "platform/nmail/CertificateCheck_win.h"
 
 // UNICODE_STRING, which the newer credential structure uses, comes first.
@@ -127,9 +127,8 @@ size_t ExtraOf(const SecBuffer* parts, size_t count) {
 class SchannelEngine final : public TlsEngine {
 public:
     unsigned long Begin(const std::string& host) override {
-        // The name also goes out as SNI, which must never hold an address (RFC 6066).
-        if (IpAddressBytes(host).empty())
-            host_ = platform::FromAnsi(host);
+        // The target name goes out only as SNI: SChannel leaves the certificate to Check().
+        host_ = platform::FromAnsi(ServerNameIndication(host));
         SECURITY_STATUS status = credentials_.Acquire();
         return status == SEC_E_OK ? 0 : static_cast<unsigned long>(status);
     }

@@ -9,7 +9,7 @@ using namespace platform;
 
 enum Control : int { Label1, SmtpText, Label2, Pop3Text, Label3, MailText, ApopCheck, OkCommand, CancelCommand };
 
-inline const ControlDef kControls[] = {
+inline constexpr ControlDef kControls[] = {
     {.name = L"Label1", .kind = ControlKind::Label, .rect = {120, 120, 1575, 195}, .caption = L"SMTPサーバー名(&S)"},
     {.name = L"SmtpText", .kind = ControlKind::TextBox, .rect = {120, 360, 2652, 264}, .tabIndex = 5},
     {.name = L"Label2", .kind = ControlKind::Label, .rect = {120, 720, 1635, 195}, .caption = L"POP3サーバー名(&P)"},

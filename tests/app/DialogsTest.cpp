@@ -1,6 +1,8 @@
 // The account and server dialogs, and how the account dialog meets the mail check.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "resources/layouts/IdPassFormLayout.h"
 #include "resources/layouts/OptionFormLayout.h"
 #include "resources/layouts/SetFormLayout.h"
@@ -149,12 +151,8 @@ TEST_F(ServerDialog, CancelAndCloseBoxKeepValuesAndFile) {
     }
 }
 
-TEST(ServerDialogDefinition, HasNoDefaultButtonAndCancelOnEsc) {
-    bool anyDefault = false;
-    for (const auto& c : option_layout::kControls)
-        anyDefault |= c.isDefault;
-    EXPECT_FALSE(anyDefault);
-    EXPECT_TRUE(option_layout::kControls[option_layout::CancelCommand].isCancel);
-}
+// The server dialog has no default button, and Esc presses Cancel.
+static_assert(std::ranges::none_of(option_layout::kControls, [](const auto& c) { return c.isDefault; }));
+static_assert(option_layout::kControls[option_layout::CancelCommand].isCancel);
 
 }  // namespace

@@ -241,13 +241,17 @@ TEST_F(MailCheck, NoDisconnectWhenUnticked) {
 TEST_F(MailCheck, NoticeStaysOneWindowAcrossChecks) {
     h.mail.loginResult = 2;
     Check();
-    int created = h.gui.WindowsCreated();
+    const auto* notice = h.gui.Window(L"MsgForm");
+    size_t logged = h.gui.Log().size();
     h.mail.loginResult = 0;
     Check();
     EXPECT_EQ(NoticeCount(), L"0");
     EXPECT_EQ(NoticeText(), L"新着メールはありませんでした。");
-    // Only the settings window is created again (shown, closed and reloaded by the check).
-    EXPECT_LE(h.gui.WindowsCreated() - created, 2);
+    // The same window, neither destroyed nor created again (a new one could reuse the old one's address).
+    EXPECT_EQ(h.gui.Window(L"MsgForm"), notice);
+    const std::vector<std::wstring> since(h.gui.Log().begin() + std::ptrdiff_t(logged), h.gui.Log().end());
+    for (const wchar_t* call : {L"create MsgForm", L"destroy MsgForm"})
+        EXPECT_EQ(std::count(since.begin(), since.end(), call), 0) << call;
 }
 
 TEST(TrimAtNul, CutsAtFirstNul) {

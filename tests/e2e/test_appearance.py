@@ -125,7 +125,9 @@ class AppearanceTest(harness.SorabuneTestCase):
         app.click("SetForm", "Command4")  # 戻す
         app.wait_gone("Form1", timeout=10)
         app.wait_gone("SetForm", timeout=10)
-        time.sleep(1.5)  # a tick still running would grow the picture again or bring the mascot back
+        # A tick still running (one a second, later under load) would grow the picture again or bring the
+        # mascot back: two of them and some room.
+        time.sleep(2.5 * self.session.scale)
         self.assertIsNone(app.form("Form1"), "the mascot came back after 戻す")
         self.assertTrue(self.main_picture(app) == at_start,
                         "after 戻す the main window should look as it did at start, with the small picture back")

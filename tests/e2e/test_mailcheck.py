@@ -128,7 +128,7 @@ class MailCheckTest(harness.SorabuneTestCase):
         main = app.form("Form2")
         seen = app.click_at(main["client"]["x"] + main["client"]["w"] - 8, (main["rect"]["y"] + main["client"]["y"]) // 2)
         self.assertEqual(seen["form"], "Form2", f"the click meant for the main window's close box landed on {seen}")
-        time.sleep(0.5 * self.session.scale)
+        time.sleep(3.0 * self.session.scale)  # a program on its way out takes a while under Wine
         self.assertTrue(app.alive(), "a click on the main window's close box ended the program under the error box")
         self.assertEqual([box["title"] for box in app.msgboxes()], ["エラー"])
 
@@ -265,11 +265,11 @@ class MailCheckTest(harness.SorabuneTestCase):
     def test_certificate_names_follow_the_same_rules_as_natively(self):
         resolve_test_names(self)
         pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3, tls="names")
-        # A wildcard stands for one whole leftmost label that is no IDN label; an address needs an IP entry.
-        for host in ("xn--bcher-kva.example.test", "pop.partial.test", "127.0.0.1"):
+        # A wildcard stands for one whole leftmost label, an IDN one too; an address needs an IP entry.
+        for host in ("pop.partial.test", "127.0.0.1"):
             self.assertRefusedBeforeLogin(pop3, f"pop3s://{host}:{pop3.tls_port}",
                                           NAME_MISMATCH + "証明書にある名前: *.example.test, p*.partial.test, 127.0.0.1\n")
-        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=f"pop3s://pop.example.test:{pop3.tls_port}"))
+        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=f"pop3s://xn--bcher-kva.example.test:{pop3.tls_port}"))
         check_mail(app)
         self.assertNotice(app, NEW_MAIL, 3)
         self.assertEqual(app.msgboxes(), [])

@@ -192,14 +192,16 @@ TEST_F(Dovecot, NothingIsDeleted) {
 
 TEST_F(Dovecot, TlsPortAndStlsFetchEveryMessageEncrypted) {
     std::string tls = std::to_string(tlsPort_);
-    for (const std::string& server : {"pop3s://localhost:" + tls, "pop3s://127.0.0.1:" + tls, Server()}) {
+    // ("127.1" is left to the unit tests: nss_wrapper reads only the strict forms as numeric.)
+    for (const std::string& server :
+         {"pop3s://localhost:" + tls, "pop3s://127.0.0.1:" + tls, Server(), "pop3s://localhost.:" + tls}) {
         int h = NMailPop3Connect(server);
         ASSERT_GE(h, 0) << server << " " << ::testing::PrintToString(LastMessage());
         ASSERT_EQ(NMailPop3Authenticate(h, kUser, kPassword, server == Server() ? -1 : 0), kMessages) << server;
         FetchAll(h, kMessages);
         EXPECT_EQ(NMailPop3Close(h), 0);
         EXPECT_NE(server_->Logins().back().find(" TLSv1."), std::string::npos) << server_->Logins().back();
-        // SNI names the host, never an address (Dovecot leaves out an empty one).
+        // SNI names the host without a final dot, never an address (Dovecot leaves out an empty one).
         bool named = server.find("localhost") != std::string::npos;
         std::string login = server_->Logins().back();
         EXPECT_EQ(login.find(named ? "sni=<localhost>" : "sni=") != std::string::npos, named) << login;
@@ -242,9 +244,8 @@ TEST_F(Dovecot, UntrustedExpiredOrWrongNameCertificateEndsTheConnectionBeforeLog
           Case{"pop3s://pop.test:" + std::to_string(tld.tlsPort), mismatch + L"証明書にある名前: *.test\r\n"},
           Case{"pop3s://localhost:" + std::to_string(cnOnly.tlsPort),
                mismatch + L"この証明書には、サーバー名を示す欄 (subjectAltName) に名前がありません。\r\n"},
-          Case{"pop3s://xn--bcher-kva.example.test:" + std::to_string(names.tlsPort),
+          Case{"pop3s://pop.partial.test:" + std::to_string(names.tlsPort),
                mismatch + L"証明書にある名前: *.example.test, p*.partial.test, 127.0.0.1\r\n"},
-          Case{"pop3s://pop.partial.test:" + std::to_string(names.tlsPort), mismatch},
           Case{"pop3s://127.0.0.1:" + std::to_string(names.tlsPort), mismatch},
           Case{"pop3s://" + old.address(),
                L"サーバーが TLS 1.2 以降に対応していないため、接続を切りました。\r\n暗号化しない接続でよければ"}}) {
@@ -266,6 +267,7 @@ TEST_F(Dovecot, WildcardForOneLabelAndTls13OnlyServerAreAccepted) {
     ASSERT_FALSE(names.pid.empty());
     ASSERT_FALSE(tls13.pid.empty());
     for (const std::string& server : {"pop3s://pop.example.test:" + std::to_string(names.tlsPort),
+                                      "pop3s://xn--bcher-kva.example.test.:" + std::to_string(names.tlsPort),
                                       "pop3s://localhost:" + std::to_string(tls13.tlsPort)}) {
         int h = NMailPop3Connect(server);
         ASSERT_GE(h, 0) << server << " " << ::testing::PrintToString(LastMessage());

@@ -122,6 +122,9 @@ TEST_F(NMail, EndWinSockClosesOpenConnections) {
     ASSERT_EQ(NMailInitializeWinSock(), 0);
     EXPECT_LT(NMailPop3GetMailSize(h, 1), 0);
     EXPECT_EQ(NMailPop3Close(h), -1);
+    // The server serves one client at a time: it greets a new one only once it saw the first one's end.
+    NMailSetOption(kOptionResponseTimeoutMs, 2000);
+    EXPECT_EQ(NMailPop3Close(LoggedIn(server)), 0);
 }
 
 // --- Encryption: STLS, the TLS port and pop3:// ---

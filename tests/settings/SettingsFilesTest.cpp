@@ -146,6 +146,12 @@ TEST_F(SettingsFilesTest, PasswordIsStoredProtectedWholeAndNeverInName2) {
               "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME3=1\r\nNAME2PROTECTED=" + sealed + "\r\n");
     EXPECT_EQ(sealed.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
               std::string::npos);
+    // The stored bytes themselves, pinned: base64 of the stand-in's mark and entropy, then UTF-16LE (with a
+    // surrogate pair).
+    files_.WriteAccountPassword(L"p\u00e4\u20ac\U0001F600");
+    EXPECT_EQ(TempFolder::Take(MailData() / "iniIdPass.ini"),
+              "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME3=1\r\nNAME2PROTECTED=VU5QUk9URUNURUQtU1RBTkQtSU46Mzc6U29y"
+              "YWJ1bmUgaW5pSWRQYXNzLmluaSBOQU1FMlBST1RFQ1RFRHAA5ACsID3YAN4=\r\n");
 
     files_.WriteAccountPassword(L"");
     EXPECT_EQ(files_.ReadAccountPassword(), L"");
@@ -213,7 +219,7 @@ TEST(CodePagePieces, CutsBetweenCharacters) {
     EXPECT_EQ(platform::AnsiPieceLength("\x82\xa0\x82\xa0", 3), 3u);  // no single-byte character: cut at the limit
     EXPECT_EQ(platform::AnsiPieceLength("a\n\x82\xa0\x82\xa0", 5), 2u);
     EXPECT_EQ(platform::AnsiPieceLength("ab", 5), 2u);
-    EXPECT_LT(platform::kMaxConversionPiece * 2, size_t(INT_MAX));
+    static_assert(platform::kMaxConversionPiece * 2 < size_t(INT_MAX));
 }
 
 }  // namespace
