@@ -2,9 +2,13 @@
 // The mailbox holds three Japanese messages; every test runs the mail check's call sequence or part of it.
 // The server also speaks TLS (its own port and STLS) with a certificate from a test CA made for the run.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -82,6 +86,28 @@ struct Instance {
     std::string pid;
     int port = 0;
     int tlsPort = 0;
+};
+
+// [::1]:port black-holed: a listener whose accept queue (of one) is full, so the system drops further SYNs
+// and a connect there stays unanswered, as on a network with an IPv6 route but no way out.
+struct BlackHole {
+    explicit BlackHole(int port) {
+        sockaddr_in6 addr{};
+        addr.sin6_family = AF_INET6;
+        addr.sin6_addr = in6addr_loopback;
+        addr.sin6_port = htons(uint16_t(port));
+        int one = 1;
+        setsockopt(listener, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+        auto* a = reinterpret_cast<sockaddr*>(&addr);
+        ok = bind(listener, a, sizeof addr) == 0 && listen(listener, 0) == 0 && connect(filler, a, sizeof addr) == 0;
+    }
+    ~BlackHole() {
+        close(filler);
+        close(listener);
+    }
+    int listener = socket(AF_INET6, SOCK_STREAM, 0);
+    int filler = socket(AF_INET6, SOCK_STREAM, 0);
+    bool ok = false;
 };
 
 class Dovecot : public ::testing::Test {
@@ -273,6 +299,29 @@ TEST_F(Dovecot, WildcardForOneLabelAndTls13OnlyServerAreAccepted) {
         EXPECT_EQ(NMailPop3Close(h), 0);
     }
     EXPECT_NE(tls13.Logins().back().find(" TLSv1.3 "), std::string::npos) << tls13.Logins().back();
+}
+
+// dual.test is ::1, then 127.0.0.1 (tests/dovecot/hosts); in clear, as the certificate does not name it.
+TEST_F(Dovecot, SilentFirstAddressCostsAQuarterSecondAndRefusedOnesNothing) {
+    NMailSetOption(kOptionConnectTimeoutMs, 15000);
+    BlackHole hole(port_);
+    ASSERT_TRUE(hole.ok);
+    auto start = std::chrono::steady_clock::now();
+    int h = NMailPop3Connect("pop3://dual.test:" + std::to_string(port_));
+    ASSERT_GE(h, 0) << ::testing::PrintToString(LastMessage());
+    ASSERT_EQ(NMailPop3Authenticate(h, kUser, kPassword, 0), kMessages);
+    auto loggedIn = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(NMailPop3Close(h), 0);
+    std::printf("black-holed first address: logged in after %.3f s\n", std::chrono::duration<double>(loggedIn).count());
+    EXPECT_GE(loggedIn, std::chrono::milliseconds(250)) << "the first address was not silent";
+    EXPECT_LT(loggedIn, std::chrono::seconds(2));
+
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(NMailPop3Connect("dual.test:" + std::to_string(testing::FreeLoopbackPort())), -1);
+    auto refused = std::chrono::steady_clock::now() - start;
+    std::printf("both addresses refused: failed after %.3f s\n", std::chrono::duration<double>(refused).count());
+    EXPECT_TRUE(Contains(LastMessage(), L"接続できませんでした"));
+    EXPECT_LT(refused, std::chrono::seconds(1));
 }
 
 }  // namespace
