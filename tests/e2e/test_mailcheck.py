@@ -16,7 +16,6 @@ import unittest
 
 from tests.e2e import harness
 from tests.e2e.harness.environment import REPO, log, skip
-from tests.e2e.harness.pop3 import free_port
 
 USER, PASSWORD = "taro", "secret"
 ACCOUNT = harness.profile("EXEINI", NAME=USER, NAME2=PASSWORD, NAME3=1)
@@ -53,14 +52,13 @@ def resolve_test_names(testcase):
 
 
 def black_hole(testcase, port):
-    """[::1]:port black-holed until the end of the test: a listener whose accept queue (of one) is full, so
-    the system drops further SYNs and a connect there stays unanswered."""
+    """Black-holes [::1]:port to the end of the test: a listener whose accept queue (of one) is full drops
+    further SYNs, so a connect there stays unanswered."""
     listener = socket.socket(socket.AF_INET6, socket.SOCK_STREAM)
-    listener.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
     listener.bind(("::1", port))
     listener.listen(0)
-    filler = socket.create_connection(("::1", port))
-    testcase.addCleanup(lambda: (filler.close(), listener.close()))
+    testcase.addCleanup(listener.close)
+    testcase.addCleanup(socket.create_connection(("::1", port)).close)
 
 
 def mailbox_count(pop3):
@@ -117,30 +115,21 @@ class MailCheckTest(harness.SorabuneTestCase):
         self.assertTrue(notices[0]["topmost"])
 
     def test_a_silent_first_address_costs_a_quarter_second_and_refused_ones_nothing(self):
-        # dual.test is ::1, then 127.0.0.1 (tests/dovecot/hosts).
-        resolve_test_names(self)
+        resolve_test_names(self)  # dual.test is ::1, then 127.0.0.1
         pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
         black_hole(self, pop3.port)
-        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=f"dual.test:{pop3.port}"))
-        open_settings(app)
-        start = time.monotonic()
-        app.click("SetForm", "Command6")
-        app.wait_until(pop3.logins, interval=0.02, message="a login through the second address")
-        took = time.monotonic() - start
-        log(f"black-holed first address: logged in {took:.3f} s after the click")
-        self.assertNotice(app, NEW_MAIL, 3)
-        self.assertLess(took, 5 * self.session.scale, "the silent first address held the check")
-        app.stop()
-
-        app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=f"dual.test:{free_port()}"))
-        open_settings(app)
-        start = time.monotonic()
-        app.click("SetForm", "Command6")
-        box = app.wait_msgbox("エラー")
-        took = time.monotonic() - start
-        log(f"both addresses refused: error box {took:.3f} s after the click")
-        self.assertIn("接続できませんでした", box["text"])
-        self.assertLess(took, 5 * self.session.scale, "a refused address must not wait for the time-out")
+        for port in (pop3.port, harness.pop3.free_port()):
+            app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=f"dual.test:{port}"))
+            open_settings(app)
+            start = time.monotonic()
+            app.click("SetForm", "Command6")
+            app.wait_until(pop3.logins if port == pop3.port else app.msgboxes, interval=0.02, message="the outcome")
+            took = time.monotonic() - start
+            log(f"dual.test:{port} ({'served' if port == pop3.port else 'refused'}): {took:.3f} s after the click")
+            self.assertLess(took, 5 * self.session.scale, "the check waited for an address that does not answer")
+            if port != pop3.port:
+                self.assertIn("接続できませんでした", app.wait_msgbox("エラー")["text"])
+            app.stop()
 
     def test_wrong_password_shows_server_reply_then_negative_count(self):
         pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)

@@ -88,26 +88,17 @@ struct Instance {
     int tlsPort = 0;
 };
 
-// [::1]:port black-holed: a listener whose accept queue (of one) is full, so the system drops further SYNs
-// and a connect there stays unanswered, as on a network with an IPv6 route but no way out.
+// Black-holes [::1]:port while it lives: a listener whose accept queue (of one) is full drops further SYNs,
+// so a connect there stays unanswered, as on a network with an IPv6 route but no way out.
 struct BlackHole {
     explicit BlackHole(int port) {
-        sockaddr_in6 addr{};
-        addr.sin6_family = AF_INET6;
-        addr.sin6_addr = in6addr_loopback;
-        addr.sin6_port = htons(uint16_t(port));
-        int one = 1;
-        setsockopt(listener, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+        sockaddr_in6 addr{AF_INET6, htons(uint16_t(port)), 0, in6addr_loopback, 0};
         auto* a = reinterpret_cast<sockaddr*>(&addr);
-        ok = bind(listener, a, sizeof addr) == 0 && listen(listener, 0) == 0 && connect(filler, a, sizeof addr) == 0;
+        if (bind(listener, a, sizeof addr) == 0 && listen(listener, 0) == 0)
+            connect(filler, a, sizeof addr);
     }
-    ~BlackHole() {
-        close(filler);
-        close(listener);
-    }
-    int listener = socket(AF_INET6, SOCK_STREAM, 0);
-    int filler = socket(AF_INET6, SOCK_STREAM, 0);
-    bool ok = false;
+    ~BlackHole() { close(filler), close(listener); }
+    int listener = socket(AF_INET6, SOCK_STREAM, 0), filler = socket(AF_INET6, SOCK_STREAM, 0);
 };
 
 class Dovecot : public ::testing::Test {
@@ -305,23 +296,17 @@ TEST_F(Dovecot, WildcardForOneLabelAndTls13OnlyServerAreAccepted) {
 TEST_F(Dovecot, SilentFirstAddressCostsAQuarterSecondAndRefusedOnesNothing) {
     NMailSetOption(kOptionConnectTimeoutMs, 15000);
     BlackHole hole(port_);
-    ASSERT_TRUE(hole.ok);
     auto start = std::chrono::steady_clock::now();
     int h = NMailPop3Connect("pop3://dual.test:" + std::to_string(port_));
-    ASSERT_GE(h, 0) << ::testing::PrintToString(LastMessage());
-    ASSERT_EQ(NMailPop3Authenticate(h, kUser, kPassword, 0), kMessages);
-    auto loggedIn = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(NMailPop3Close(h), 0);
-    std::printf("black-holed first address: logged in after %.3f s\n", std::chrono::duration<double>(loggedIn).count());
-    EXPECT_GE(loggedIn, std::chrono::milliseconds(250)) << "the first address was not silent";
-    EXPECT_LT(loggedIn, std::chrono::seconds(2));
-
+    EXPECT_EQ(NMailPop3Authenticate(h, kUser, kPassword, 0), kMessages) << ::testing::PrintToString(LastMessage());
+    std::chrono::duration<double> loggedIn = std::chrono::steady_clock::now() - start;
+    NMailPop3Close(h);
     start = std::chrono::steady_clock::now();
     EXPECT_EQ(NMailPop3Connect("dual.test:" + std::to_string(testing::FreeLoopbackPort())), -1);
-    auto refused = std::chrono::steady_clock::now() - start;
-    std::printf("both addresses refused: failed after %.3f s\n", std::chrono::duration<double>(refused).count());
-    EXPECT_TRUE(Contains(LastMessage(), L"接続できませんでした"));
-    EXPECT_LT(refused, std::chrono::seconds(1));
+    std::chrono::duration<double> refused = std::chrono::steady_clock::now() - start;
+    std::printf("black hole: logged in after %.3f s; both refused: %.3f s\n", loggedIn.count(), refused.count());
+    EXPECT_GE(loggedIn.count(), 0.25) << "the first address was not silent";
+    EXPECT_TRUE(loggedIn.count() < 2 && refused.count() < 1);
 }
 
 }  // namespace

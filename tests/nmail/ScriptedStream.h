@@ -1,5 +1,4 @@
-// An in-memory Stream for reader tests: hands out pre-cut chunks, one per Read, then reports a close; on a
-// test clock if asked.
+// An in-memory Stream for reader tests: hands out pre-cut chunks, one per Read, then reports a close.
 #pragma once
 
 #include <algorithm>
@@ -14,25 +13,20 @@ namespace nmail::testing {
 class ScriptedStream : public Stream {
 public:
     void Add(std::string chunk) { chunks_.push_back(std::move(chunk)); }
-    // From now on a test clock runs: each chunk comes `tick` after the last, and a read whose deadline comes
-    // first times out at that deadline.
-    void RunClock(Deadline& clock, Clock::duration tick) {
-        clock_ = &clock;
-        tick_ = tick;
-    }
     int reads() const { return reads_; }
     std::string written;
+    // On a test clock, each chunk comes `tick` after the last; a read that would wait past its deadline ends there.
+    Deadline* clock = nullptr;
+    Clock::duration tick{};
 
     IoResult Read(char* buffer, size_t capacity, size_t& got, Deadline deadline) override {
         ++reads_;
         if (chunks_.empty())
             return IoResult::Closed;
-        if (clock_ != nullptr && *clock_ + tick_ > deadline) {
-            *clock_ = std::max(*clock_, deadline);
+        if (clock != nullptr && (*clock += tick) > deadline) {
+            *clock = std::max(*clock - tick, deadline);
             return IoResult::TimedOut;
         }
-        if (clock_ != nullptr)
-            *clock_ += tick_;
         std::string& front = chunks_.front();
         got = std::min(capacity, front.size());
         std::memcpy(buffer, front.data(), got);
@@ -50,8 +44,6 @@ public:
 private:
     std::deque<std::string> chunks_;
     int reads_ = 0;
-    Deadline* clock_ = nullptr;
-    Clock::duration tick_{};
 };
 
 }  // namespace nmail::testing
