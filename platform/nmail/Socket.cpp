@@ -1,10 +1,12 @@
 // Connecting by name, the same on every system: the lookup on a helper thread, then the addresses raced as
 // Happy Eyeballs (RFC 8305) has it, so that a silent first address costs 250 ms, not the whole time.
+#include "platform/nmail/Socket.h"
+
 #include <algorithm>
-#include <utility>
+#include <chrono>
+#include <vector>
 
 #include "platform/nmail/HelperThread.h"
-#include "platform/nmail/Socket.h"
 #include "platform/nmail/SocketSystem.h"
 
 namespace nmail {
