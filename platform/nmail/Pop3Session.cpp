@@ -105,7 +105,7 @@ bool Pop3Session::Kill(std::string_view reason) {
 }
 
 bool Pop3Session::KillFor(LineResult failure) {
-    if (failure == LineResult::TimedOut && now_() >= messagesDeadline_)
+    if (failure == LineResult::TimedOut && messagesTimeBinds_)
         return Kill(text::Ansi(text::kMessagesTooLong));
     return Kill(text::Ansi(LineFailureText(failure)));
 }
@@ -120,11 +120,13 @@ bool Pop3Session::Send(const std::string& wire) {
     IoResult r = stream_->WriteAll(wire.data(), wire.size(), ReplyDeadline());
     if (r == IoResult::Ok)
         return true;
-    return Kill(text::Ansi(r == IoResult::TimedOut ? text::kTimedOut : text::kNetworkError));
+    return r == IoResult::TimedOut ? KillFor(LineResult::TimedOut) : Kill(text::Ansi(text::kNetworkError));
 }
 
-Deadline Pop3Session::ReplyDeadline() const {
-    return std::min({now_() + responseTimeout_, messagesDeadline_, closingDeadline_});
+Deadline Pop3Session::ReplyDeadline() {
+    const Deadline response = std::min(now_() + responseTimeout_, closingDeadline_);
+    messagesTimeBinds_ = messagesDeadline_ <= response;
+    return std::min(response, messagesDeadline_);
 }
 
 bool Pop3Session::ReadStatus(std::string& reply) {

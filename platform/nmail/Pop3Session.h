@@ -80,7 +80,9 @@ private:
     bool Kill(std::string_view reason);
     bool KillFor(LineResult failure);
     bool Send(const std::string& wire);
-    Deadline ReplyDeadline() const;
+    // One response time from now, within the messages' time and the closing time; notes whether the messages'
+    // time is the one that binds, so that a time-out is named after the deadline that ended it.
+    Deadline ReplyDeadline();
     bool ReadStatus(std::string& reply);
     void KeepListing(int number, const std::string& reply);
     bool Command(std::string_view line, std::string& reply);
@@ -101,6 +103,7 @@ private:
     CommandPipe pipe_;
     Deadline messagesDeadline_ = Deadline::max();  // Set by login: kMessagesTime on.
     Deadline closingDeadline_ = Deadline::max();   // Set by Quit, for everything read from then on.
+    bool messagesTimeBinds_ = false;               // Whether the last ReplyDeadline was messagesDeadline_.
     std::string greeting_;
     std::vector<std::string> capabilities_;
     std::string error_;

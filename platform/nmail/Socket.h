@@ -1,4 +1,5 @@
-// TCP connection to a host and port, as a Stream. Socket_posix.cpp and Socket_win.cpp implement it.
+// TCP connection to a host and port, as a Stream. Socket.cpp connects; Socket_posix.cpp and Socket_win.cpp hold
+// what differs between the systems (SocketSystem.h) and the stream.
 #pragma once
 
 #include <memory>
@@ -10,7 +11,8 @@ namespace nmail {
 
 enum class ConnectFailure { None, NoNetwork, Resolve, Refused, TimedOut, NoThread };
 
-// Tries every address the host resolves to, in order, until one connects; all within the deadline.
+// Races the addresses the host resolves to, in the lookup's order, 250 ms apart (Happy Eyeballs); the first to
+// connect wins. All within the deadline, the lookup included.
 std::unique_ptr<Stream> ConnectTcp(const std::string& host,
                                    const std::string& port,
                                    Deadline deadline,

@@ -1,6 +1,5 @@
-// TCP stream over POSIX sockets. Sockets are non-blocking; poll() enforces the deadlines.
-#include "platform/nmail/Socket.h"
-
+// TCP over POSIX sockets: the system side of Socket.cpp and the stream. Sockets are non-blocking; poll()
+// enforces the deadlines.
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -11,9 +10,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <utility>
 
-#include "platform/nmail/HelperThread.h"
+#include "platform/nmail/Socket.h"
+#include "platform/nmail/SocketLookUp.h"
+#include "platform/nmail/SocketSystem.h"
 
 namespace nmail {
 namespace {
@@ -24,50 +24,40 @@ constexpr int kSendFlags = MSG_NOSIGNAL;  // A peer that has gone must not kill 
 constexpr int kSendFlags = 0;
 #endif
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
+// Rounded up: a wait cut short of the deadline by poll()'s whole milliseconds would end it early.
 int MillisecondsLeft(Deadline deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return int(std::clamp<long long>(left, 0, 24 * 3600 * 1000));
 }
 
-// Waits for `events` on `fd`; false when the deadline passed first.
-bool WaitFor(int fd, short events, Deadline deadline) {
+// poll() until something is ready (the count), an error (-1), or 0 once the deadline has passed by this
+// program's clock: a time-out of poll()'s own may come a little before it.
+int PollUntil(pollfd* fds, size_t count, Deadline deadline) {
     for (;;) {
         if (Clock::now() >= deadline)
-            return false;
-        pollfd p{fd, events, 0};
-        int r = poll(&p, 1, MillisecondsLeft(deadline));
-        if (r > 0)
-            return true;
-        if (r == 0)
-            return false;
-        if (errno != EINTR)
-            return true;  // Let the following call report the error.
+            return 0;
+        int r = poll(fds, nfds_t(count), MillisecondsLeft(deadline));
+        if (r > 0 || (r < 0 && errno != EINTR))
+            return r;
     }
+}
+
+// Waits for `events` on `fd`; false when the deadline passed first. An error lets the next call report it.
+bool WaitFor(int fd, short events, Deadline deadline) {
+    pollfd p{fd, events, 0};
+    return PollUntil(&p, 1, deadline) != 0;
 }
 
 class SocketStream : public Stream {
 public:
     explicit SocketStream(int fd) : fd_(fd) {}
+    SocketStream(const SocketStream&) = delete;
+    SocketStream& operator=(const SocketStream&) = delete;
+    ~SocketStream() override { close(fd_); }
 
     IoResult Read(char* buffer, size_t capacity, size_t& got, Deadline deadline) override {
         for (;;) {
-            ssize_t n = recv(fd_.get(), buffer, capacity, 0);
+            ssize_t n = recv(fd_, buffer, capacity, 0);
             if (n > 0) {
                 got = size_t(n);
                 return IoResult::Ok;
@@ -78,14 +68,14 @@ public:
                 continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK)
                 return IoResult::Failed;
-            if (!WaitFor(fd_.get(), POLLIN, deadline))
+            if (!WaitFor(fd_, POLLIN, deadline))
                 return IoResult::TimedOut;
         }
     }
 
     IoResult WriteAll(const char* data, size_t size, Deadline deadline) override {
         while (size > 0) {
-            ssize_t n = send(fd_.get(), data, size, kSendFlags);
+            ssize_t n = send(fd_, data, size, kSendFlags);
             if (n > 0) {
                 data += n;
                 size -= size_t(n);
@@ -95,88 +85,69 @@ public:
                 continue;
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
                 return IoResult::Failed;
-            if (!WaitFor(fd_.get(), POLLOUT, deadline))
+            if (!WaitFor(fd_, POLLOUT, deadline))
                 return IoResult::TimedOut;
         }
         return IoResult::Ok;
     }
 
 private:
-    Fd fd_;
+    int fd_;
 };
-
-using AddressList = std::unique_ptr<addrinfo, decltype(&freeaddrinfo)>;
-
-// Connects one address; returns the socket or -1 with `failure` set.
-int ConnectOne(const addrinfo& ai, Deadline deadline, ConnectFailure& failure) {
-    Fd fd(socket(ai.ai_family, ai.ai_socktype, ai.ai_protocol));
-    failure = ConnectFailure::Refused;
-    if (fd.get() < 0)
-        return -1;
-    fcntl(fd.get(), F_SETFD, FD_CLOEXEC);
-    if (fcntl(fd.get(), F_SETFL, fcntl(fd.get(), F_GETFL) | O_NONBLOCK) < 0)
-        return -1;
-    // Commands sent ahead go out at once instead of waiting for the acknowledgement of earlier ones.
-    int one = 1;
-    setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    if (connect(fd.get(), ai.ai_addr, ai.ai_addrlen) == 0) {
-        failure = ConnectFailure::None;
-        return fd.release();
-    }
-    if (errno != EINPROGRESS && errno != EINTR)
-        return -1;
-    if (!WaitFor(fd.get(), POLLOUT, deadline)) {
-        failure = ConnectFailure::TimedOut;
-        return -1;
-    }
-    int error = 0;
-    socklen_t len = sizeof error;
-    if (getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &len) < 0 || error != 0)
-        return -1;
-    failure = ConnectFailure::None;
-    return fd.release();
-}
 
 }  // namespace
 
-std::unique_ptr<Stream> ConnectTcp(const std::string& host,
-                                   const std::string& port,
-                                   Deadline deadline,
-                                   ConnectFailure& failure) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    hints.ai_flags = AI_NUMERICSERV;
-    // The lookup takes no deadline of its own, so it runs on a helper thread within the connect time.
-    bool started = false;
-    auto owner = CallBefore<AddressList>(
-        deadline,
-        [host, port, hints] {
-            addrinfo* list = nullptr;
-            if (getaddrinfo(host.c_str(), port.c_str(), &hints, &list) != 0)
-                list = nullptr;
-            return AddressList(list, freeaddrinfo);
-        },
-        started);
-    if (!owner) {
-        failure = started ? ConnectFailure::TimedOut : ConnectFailure::NoThread;
-        return nullptr;
-    }
-    if (!*owner) {
-        failure = ConnectFailure::Resolve;
-        return nullptr;
-    }
-    failure = ConnectFailure::Refused;
-    for (const addrinfo* ai = owner->get(); ai != nullptr; ai = ai->ai_next) {
-        int fd = ConnectOne(*ai, deadline, failure);
-        if (fd >= 0)
-            return std::make_unique<SocketStream>(fd);
-        if (failure == ConnectFailure::TimedOut)
-            break;
-    }
-    return nullptr;
+namespace sys {
+
+bool NetworkStarted() {
+    return true;
 }
+
+Started StartConnect(const Address& address, Handle& socket) {
+    int fd = ::socket(address.family, SOCK_STREAM, IPPROTO_TCP);
+    if (fd < 0)
+        return Started::Failed;
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+    // Commands sent ahead go out at once instead of waiting for the acknowledgement of earlier ones.
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK) == 0) {
+        socket = fd;
+        if (connect(fd, reinterpret_cast<const sockaddr*>(address.bytes), socklen_t(address.size)) == 0)
+            return Started::Connected;
+        if (errno == EINPROGRESS || errno == EINTR)
+            return Started::Pending;
+    }
+    close(fd);
+    return Started::Failed;
+}
+
+int WaitForConnect(std::span<const Handle> sockets, Deadline until, bool& connected) {
+    std::vector<pollfd> fds;
+    for (Handle s : sockets)
+        fds.push_back(pollfd{int(s), POLLOUT, 0});
+    int r = PollUntil(fds.data(), fds.size(), until);
+    connected = false;
+    if (r < 0)
+        return 0;  // poll() itself failed: the oldest attempt is given up rather than waited on for ever
+    auto done = std::find_if(fds.begin(), fds.end(), [](const pollfd& p) { return p.revents != 0; });
+    if (r == 0 || done == fds.end())
+        return -1;
+    int error = 0;
+    socklen_t len = sizeof error;
+    connected = getsockopt(done->fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+    return int(done - fds.begin());
+}
+
+void Close(Handle socket) {
+    close(int(socket));
+}
+
+std::unique_ptr<Stream> MakeStream(Handle socket) {
+    return std::make_unique<SocketStream>(int(socket));
+}
+
+}  // namespace sys
 
 bool StartNetwork() {
     return true;

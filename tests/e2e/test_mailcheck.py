@@ -10,6 +10,7 @@ import ctypes
 import os
 import poplib
 import re
+import socket
 import time
 import unittest
 
@@ -48,6 +49,16 @@ def resolve_test_names(testcase):
     saved = dict(env)
     env.update(LD_PRELOAD="libnss_wrapper.so", NSS_WRAPPER_HOSTS=os.path.join(REPO, "tests", "dovecot", "hosts"))
     testcase.addCleanup(lambda: (env.clear(), env.update(saved)))
+
+
+def black_hole(testcase, port):
+    """Black-holes [::1]:port to the end of the test: a listener whose accept queue (of one) is full drops
+    further SYNs, so a connect there stays unanswered."""
+    listener = socket.socket(socket.AF_INET6, socket.SOCK_STREAM)
+    listener.bind(("::1", port))
+    listener.listen(0)
+    testcase.addCleanup(listener.close)
+    testcase.addCleanup(socket.create_connection(("::1", port)).close)
 
 
 def mailbox_count(pop3):
@@ -107,6 +118,23 @@ class MailCheckTest(harness.SorabuneTestCase):
         self.assertEqual(len(notices), 1, "two checks in a row must leave one notice window")
         self.assertEqual(notices[0]["hwnd"], notice["hwnd"], "the notice window must be reused, not recreated")
         self.assertTrue(notices[0]["topmost"])
+
+    def test_a_silent_first_address_costs_a_quarter_second_and_refused_ones_nothing(self):
+        resolve_test_names(self)  # dual.test is ::1, then 127.0.0.1
+        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
+        black_hole(self, pop3.port)
+        for port in (pop3.port, harness.pop3.free_port()):
+            app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=f"dual.test:{port}"))
+            open_settings(app)
+            start = time.monotonic()
+            app.click("SetForm", "Command6")
+            app.wait_until(pop3.logins if port == pop3.port else app.msgboxes, interval=0.02, message="the outcome")
+            took = time.monotonic() - start
+            log(f"dual.test:{port} ({'served' if port == pop3.port else 'refused'}): {took:.3f} s after the click")
+            self.assertLess(took, 5 * self.session.scale, "the check waited for an address that does not answer")
+            if port != pop3.port:
+                self.assertIn("接続できませんでした", app.wait_msgbox("エラー")["text"])
+            app.stop()
 
     def test_wrong_password_shows_server_reply_then_negative_count(self):
         pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)

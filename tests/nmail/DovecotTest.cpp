@@ -2,9 +2,13 @@
 // The mailbox holds three Japanese messages; every test runs the mail check's call sequence or part of it.
 // The server also speaks TLS (its own port and STLS) with a certificate from a test CA made for the run.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -82,6 +86,19 @@ struct Instance {
     std::string pid;
     int port = 0;
     int tlsPort = 0;
+};
+
+// Black-holes [::1]:port while it lives: a listener whose accept queue (of one) is full drops further SYNs,
+// so a connect there stays unanswered, as on a network with an IPv6 route but no way out.
+struct BlackHole {
+    explicit BlackHole(int port) {
+        sockaddr_in6 addr{AF_INET6, htons(uint16_t(port)), 0, in6addr_loopback, 0};
+        auto* a = reinterpret_cast<sockaddr*>(&addr);
+        if (bind(listener, a, sizeof addr) == 0 && listen(listener, 0) == 0)
+            connect(filler, a, sizeof addr);
+    }
+    ~BlackHole() { close(filler), close(listener); }
+    int listener = socket(AF_INET6, SOCK_STREAM, 0), filler = socket(AF_INET6, SOCK_STREAM, 0);
 };
 
 class Dovecot : public ::testing::Test {
@@ -275,6 +292,23 @@ TEST_F(Dovecot, WildcardForOneLabelAndTls13OnlyServerAreAccepted) {
         EXPECT_EQ(NMailPop3Close(h), 0);
     }
     EXPECT_NE(tls13.Logins().back().find(" TLSv1.3 "), std::string::npos) << tls13.Logins().back();
+}
+
+// dual.test is ::1, then 127.0.0.1 (tests/dovecot/hosts); in clear, as the certificate does not name it.
+TEST_F(Dovecot, SilentFirstAddressCostsAQuarterSecondAndRefusedOnesNothing) {
+    NMailSetOption(kOptionConnectTimeoutMs, 15000);
+    BlackHole hole(port_);
+    auto start = std::chrono::steady_clock::now();
+    int h = NMailPop3Connect("pop3://dual.test:" + std::to_string(port_));
+    EXPECT_EQ(NMailPop3Authenticate(h, kUser, kPassword, 0), kMessages) << ::testing::PrintToString(LastMessage());
+    std::chrono::duration<double> loggedIn = std::chrono::steady_clock::now() - start;
+    NMailPop3Close(h);
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(NMailPop3Connect("dual.test:" + std::to_string(testing::FreeLoopbackPort())), -1);
+    std::chrono::duration<double> refused = std::chrono::steady_clock::now() - start;
+    std::printf("black hole: logged in after %.3f s; both refused: %.3f s\n", loggedIn.count(), refused.count());
+    EXPECT_GE(loggedIn.count(), 0.25) << "the first address was not silent";
+    EXPECT_TRUE(loggedIn.count() < 2 && refused.count() < 1);
 }
 
 }  // namespace

@@ -15,11 +15,18 @@ public:
     void Add(std::string chunk) { chunks_.push_back(std::move(chunk)); }
     int reads() const { return reads_; }
     std::string written;
+    // On a test clock, each chunk comes `tick` after the last; a read that would wait past its deadline ends there.
+    Deadline* clock = nullptr;
+    Clock::duration tick{};
 
-    IoResult Read(char* buffer, size_t capacity, size_t& got, Deadline) override {
+    IoResult Read(char* buffer, size_t capacity, size_t& got, Deadline deadline) override {
         ++reads_;
         if (chunks_.empty())
             return IoResult::Closed;
+        if (clock != nullptr && (*clock += tick) > deadline) {
+            *clock = std::max(*clock - tick, deadline);
+            return IoResult::TimedOut;
+        }
         std::string& front = chunks_.front();
         got = std::min(capacity, front.size());
         std::memcpy(buffer, front.data(), got);
