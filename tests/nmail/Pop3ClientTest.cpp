@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <string>
 #include <thread>
+#include <utility>
 
 #include "FakePop3Server.h"
 #include "NMailTestSupport.h"
@@ -699,6 +701,28 @@ TEST_F(NMail, GetMessageRespectsCapacityAndSanitisesReplies) {
     EXPECT_EQ(raw[0], 'G');
     EXPECT_EQ(NMailGetMessage(0, nullptr, &capacity), -1);
     EXPECT_EQ(NMailGetMessage(0, raw.data(), nullptr), -1);
+    std::array<wchar_t, 8> wide;
+    wide.fill(L'G');
+    capacity = 5;
+    EXPECT_EQ(NMailGetMessageW(0, wide.data(), &capacity), 0);
+    EXPECT_EQ(std::wstring(wide.data()), L"POP3");
+    EXPECT_EQ(wide[5], L'G');
+
+    // The reply reads whole in the wide text whatever the ANSI code page: UTF-8 as such, other bytes in the
+    // code page (a Japanese server's Shift-JIS).
+    const std::pair<int, std::string> replies[] = {
+        {1252, "-ERR \xe3\x83\x91\xe3\x82\xb9\xe3\x83\xaf\xe3\x83\xbc\xe3\x83\x89 \xe2\x98\x85"},
+        {932, "-ERR \x83p\x83X\x83\x8f\x81[\x83h \x81\x9a"}};
+    for (const auto& [codePage, reply] : replies) {
+        platform::SetAnsiCodePage(codePage);
+        FakePop3Server refusing;
+        refusing.On("PASS", reply + "\r\n");
+        int h = NMailPop3Connect(refusing.address());
+        EXPECT_LT(NMailPop3Authenticate(h, "alice", "wrong", 0), 0);
+        EXPECT_EQ(LastMessage(), L"ログインできませんでした。サーバーの応答: -ERR パスワード ★") << codePage;
+        NMailPop3Close(h);
+    }
+    platform::SetAnsiCodePage(932);
 }
 
 Deadline gTestNow;  // The clock of the session below.
@@ -725,7 +749,7 @@ TEST(Pop3Session, MessagesMustBeReadWithinTheTimeAfterLogin) {
     }
     EXPECT_EQ(fetched, 300);
     EXPECT_TRUE(session.dead());
-    EXPECT_TRUE(Contains(platform::FromAnsi(session.error()), L"5 分"));
+    EXPECT_TRUE(Contains(session.error(), L"5 分"));
     EXPECT_TRUE(stream.written.ends_with("RETR 300\r\n")) << "nothing sent once the time is over";
 }
 
