@@ -133,6 +133,46 @@ class MailCheckTest(harness.SorabuneTestCase):
         self.assertEqual(app.msgboxes(), [])
         self.assertEqual(mailbox_count(pop3), 3)
 
+    def test_under_code_page_1252_from_a_deep_japanese_folder(self):
+        """Windows whose language for non-Unicode programs is not Japanese, the program copied into a folder
+        with Japanese names and ★, over 200 characters deep: every text reads whole, the refused login's box
+        included, and the jingle's file opens (by its short path, as Wine's +mci trace shows)."""
+        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
+        parts = ["ドキュメント", "★コピー"]  # over 200 characters, the files in it within MAX_PATH
+        while len("Z:" + os.path.join(self.test_dir, *parts, "Sorabune")) <= 200:
+            parts.append("とても長いフォルダーの名前")
+        app = self.launch(ini=INI, id_pass=harness.profile("EXEINI", NAME=USER, NAME2="wrong", NAME3=1),
+                          quillo=harness.quillo(pop3=pop3.address), folder_name=os.path.join(*parts, "Sorabune"),
+                          code_page=1252, winedebug="+mci")
+        self.assertEqual(app.wait_for("Form2", timeout=45)["caption"], "Velmora・・・")
+        open_settings(app)
+        self.assertEqual(app.text("SetForm", "Command6"), "メールチェック")
+        app.click("SetForm", "Command6")
+        box = app.wait_msgbox("エラー")
+        self.assertEqual(box["text"], "ログインできませんでした。サーバーの応答: -ERR [AUTH] Authentication failed.")
+        app.press_msgbox("OK")
+        self.assertNotice(app, NO_MAIL, -1)
+        self.assertEqual(app.form("MsgForm")["caption"], "新着お知らせ")
+
+        open_settings(app)
+        app.click("SetForm", "Command3")  # 少女を出す: the jingle
+
+        def open_result():
+            """The open's line of the trace and its result: what the next "=> 2/" line says, before the next
+            command (Wine traces a long command cut short, and nothing more when the open fails early)."""
+            with open(app.log_path, encoding="utf-8", errors="replace") as f:
+                lines = f.read().split("\n")
+            sent = next((i for i, line in enumerate(lines) if 'mciSendStringW (L"open ' in line), None)
+            for line in lines[sent + 1:] if sent is not None else []:
+                if "mciSendStringW => 2/ " in line or "mciSendStringW (L" in line:
+                    return lines[sent], line.split("=> 2/ ")[1].split()[0] if "=> 2/ " in line else "none"
+            return None
+
+        command, result = app.wait_until(open_result, message="the jingle's open in the +mci trace")
+        log(f"{command}: {result}")
+        self.assertEqual(result, "0", f"the sequencer could not open the jingle's file: {command}")
+        self.assertIn("~", command, "the open should name the file by its short path")
+
     def test_no_server_set_reports_zero(self):
         app = self.launch(ini=INI, id_pass=ACCOUNT)
         check_mail(app)
