@@ -1,6 +1,7 @@
 // The record side of an engine-driven TLS stream: held bytes, the first-byte check, the handshake loop,
 // and post-handshake messages, which go back through the handshake call (TLS 1.3 on Windows 11 sends
-// session tickets after every handshake; without this every read after them would fail).
+// session tickets after every handshake, and a server may update its keys at any time; without this every
+// read after them would fail).
 #include "platform/nmail/TlsEngine.h"
 
 #include <algorithm>
@@ -200,23 +201,30 @@ private:
         switch (step.status) {
             case EngineStatus::IncompleteMessage: return false;
             case EngineStatus::Ok:
-            case EngineStatus::ContextExpired: break;
+            case EngineStatus::ContextExpired:
+                plain_ = std::move(step.data);
+                plainBegin_ = 0;
+                KeepExtra(step.extra);
+                closed_ = step.status == EngineStatus::ContextExpired;
+                return true;
             case EngineStatus::Renegotiate:
                 if (tls13_)
-                    break;
+                    return TakePostHandshakeMessage(step.extra, deadline);
                 [[fallthrough]];  // A renegotiation: refused.
             case EngineStatus::ContinueNeeded:
             case EngineStatus::Failed: state_ = State::Broken; return false;
         }
-        plain_ = std::move(step.data);
-        plainBegin_ = 0;
-        KeepExtra(step.extra);
-        closed_ = step.status == EngineStatus::ContextExpired;
-        if (step.status == EngineStatus::Renegotiate) {
-            maxMessage_ = Negotiate(deadline, false).failure == TlsFailure::None ? engine_->MaxMessage() : 0;
-            if (maxMessage_ == 0)
-                state_ = State::Broken;
-        }
+        return false;
+    }
+
+    // A session ticket or KeyUpdate, as Microsoft's "Recognizing a Request to Renegotiate" asks: the bytes
+    // after it go to the handshake call, which may answer (a KeyUpdate of our own), and what that call leaves
+    // is protected data again.
+    bool TakePostHandshakeMessage(size_t extra, Deadline deadline) {
+        KeepExtra(extra);
+        maxMessage_ = Negotiate(deadline, false).failure == TlsFailure::None ? engine_->MaxMessage() : 0;
+        if (maxMessage_ == 0)
+            state_ = State::Broken;
         return state_ != State::Broken;
     }
 
@@ -270,6 +278,20 @@ private:
 };
 
 }  // namespace
+
+EngineStep DecryptStep(EngineStatus status, unsigned long code, std::span<const DecryptBuffer> buffers) {
+    EngineStep step;
+    step.status = status;
+    step.code = code;
+    const bool decrypted = status == EngineStatus::Ok || status == EngineStatus::ContextExpired;
+    for (const DecryptBuffer& buffer : buffers) {
+        if (buffer.type == DecryptBuffer::Type::Data && decrypted && buffer.data != nullptr)
+            step.data.assign(buffer.data, buffer.data + buffer.size);
+        if (buffer.type == DecryptBuffer::Type::Extra)
+            step.extra = buffer.size;
+    }
+    return step;
+}
 
 std::unique_ptr<TlsStream> MakeEngineStream(std::unique_ptr<Stream> inner, std::unique_ptr<TlsEngine> engine) {
     return std::make_unique<EngineStream>(std::move(inner), std::move(engine));

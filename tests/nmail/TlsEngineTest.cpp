@@ -1,7 +1,7 @@
 // The record side of the SChannel stream against a scripted engine, natively: what Wine's SChannel never
-// does and Windows 11 does after every TLS 1.3 handshake (session tickets that DecryptMessage answers with
-// SEC_I_RENEGOTIATE), a TLS 1.2 renegotiation (refused), records cut across reads, the server's
-// close_notify, a server that takes none of the versions offered, and a plain server on a TLS port.
+// does and Windows 11 does after every TLS 1.3 handshake (session tickets, and KeyUpdates, that
+// DecryptMessage answers with SEC_I_RENEGOTIATE), a TLS 1.2 renegotiation (refused), records cut across reads, the
+// server's close_notify, a server that takes none of the versions offered, and a plain server on a TLS port.
 #include "platform/nmail/TlsEngine.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@ using testing::ScriptedStream;
 
 using testing::kCloseNotify;
 using testing::kHelloRequest;
+using testing::kKeyUpdate;
 using testing::kServerDone;
 using testing::kServerHello;
 using testing::kTicket;
@@ -69,6 +70,36 @@ TEST(TlsEngineStream, SessionTicketsAfterTheHandshakeGoThroughTheHandshakeCall) 
     EXPECT_EQ(c.engine->handshakeInputs[5], Record(0x17, "\r\n"));
     ASSERT_EQ(c.stream->WriteAll("QUIT\r\n", 6, Clock::now() + std::chrono::seconds(1)), IoResult::Ok);
     EXPECT_EQ(c.server->written, "CHFIN" + Record(0x17, "QUIT") + Record(0x17, "\r\n"));
+
+    // Tickets ahead of the greeting, and a KeyUpdate in the middle of a reply, which the client answers with
+    // its own: the reader gets the data records only, never a record SChannel left encrypted in its buffer.
+    struct Row {
+        std::vector<std::string> chunks;
+        std::string read, written;
+    };
+    const Row rows[] = {
+        {{kServerHello, kServerDone + kTicket + kTicket + Record(0x17, "+OK ready\r\n") + kCloseNotify},
+         "+OK ready\r\n",
+         "CHFIN"},
+        {{kServerHello, kServerDone + Record(0x17, "+OK 2 "), Record(0x17, "600") + kKeyUpdate + Record(0x17, "\r\n"),
+          kCloseNotify},
+         "+OK 2 600\r\n",
+         "CHFINKU"},
+    };
+    for (const Row& row : rows) {
+        Connection r(row.chunks);
+        ASSERT_EQ(r.Handshake(), TlsFailure::None);
+        EXPECT_EQ(r.ReadAll(end), row.read);
+        EXPECT_EQ(end, IoResult::Closed);
+        EXPECT_EQ(r.server->written, row.written);
+    }
+    // SChannel's buffers after SEC_I_RENEGOTIATE: the first still typed as data and holding the record, the
+    // extra one sized without a pointer. None of it is plaintext.
+    const DecryptBuffer left[] = {{DecryptBuffer::Type::Data, kKeyUpdate.data(), kKeyUpdate.size()},
+                                  {DecryptBuffer::Type::Extra, nullptr, 3}};
+    EngineStep step = DecryptStep(EngineStatus::Renegotiate, 0, left);
+    EXPECT_TRUE(step.data.empty());
+    EXPECT_EQ(step.extra, 3u);
 }
 
 TEST(TlsEngineStream, RenegotiationOnTls12IsRefused) {
