@@ -201,30 +201,25 @@ private:
         switch (step.status) {
             case EngineStatus::IncompleteMessage: return false;
             case EngineStatus::Ok:
-            case EngineStatus::ContextExpired:
-                plain_ = std::move(step.data);
-                plainBegin_ = 0;
-                KeepExtra(step.extra);
-                closed_ = step.status == EngineStatus::ContextExpired;
-                return true;
+            case EngineStatus::ContextExpired: break;
             case EngineStatus::Renegotiate:
                 if (tls13_)
-                    return TakePostHandshakeMessage(step.extra, deadline);
+                    break;
                 [[fallthrough]];  // A renegotiation: refused.
             case EngineStatus::ContinueNeeded:
             case EngineStatus::Failed: state_ = State::Broken; return false;
         }
-        return false;
-    }
-
-    // A session ticket or KeyUpdate, as Microsoft's "Recognizing a Request to Renegotiate" asks: the bytes
-    // after it go to the handshake call, which may answer (a KeyUpdate of our own), and what that call leaves
-    // is protected data again.
-    bool TakePostHandshakeMessage(size_t extra, Deadline deadline) {
-        KeepExtra(extra);
-        maxMessage_ = Negotiate(deadline, false).failure == TlsFailure::None ? engine_->MaxMessage() : 0;
-        if (maxMessage_ == 0)
-            state_ = State::Broken;
+        plain_ = std::move(step.data);  // empty after a ticket or KeyUpdate: DecryptStep saw to that
+        plainBegin_ = 0;
+        KeepExtra(step.extra);
+        closed_ = step.status == EngineStatus::ContextExpired;
+        if (step.status == EngineStatus::Renegotiate) {
+            // A ticket or KeyUpdate, as "Recognizing a Request to Renegotiate" asks: the bytes after it go to
+            // the handshake call, which may answer (our own KeyUpdate); what it leaves is protected data again.
+            maxMessage_ = Negotiate(deadline, false).failure == TlsFailure::None ? engine_->MaxMessage() : 0;
+            if (maxMessage_ == 0)
+                state_ = State::Broken;
+        }
         return state_ != State::Broken;
     }
 

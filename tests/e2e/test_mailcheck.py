@@ -8,6 +8,7 @@ mailbox is left as it was."""
 import base64
 import ctypes
 import os
+import pathlib
 import poplib
 import re
 import time
@@ -156,22 +157,14 @@ class MailCheckTest(harness.SorabuneTestCase):
 
         open_settings(app)
         app.click("SetForm", "Command3")  # 少女を出す: the jingle
-
-        def open_result():
-            """The open's line of the trace and its result: what the next "=> 2/" line says, before the next
-            command (Wine traces a long command cut short, and nothing more when the open fails early)."""
-            with open(app.log_path, encoding="utf-8", errors="replace") as f:
-                lines = f.read().split("\n")
-            sent = next((i for i, line in enumerate(lines) if 'mciSendStringW (L"open ' in line), None)
-            for line in lines[sent + 1:] if sent is not None else []:
-                if "mciSendStringW => 2/ " in line or "mciSendStringW (L" in line:
-                    return lines[sent], line.split("=> 2/ ")[1].split()[0] if "=> 2/ " in line else "none"
-            return None
-
-        command, result = app.wait_until(open_result, message="the jingle's open in the +mci trace")
-        log(f"{command}: {result}")
-        self.assertEqual(result, "0", f"the sequencer could not open the jingle's file: {command}")
-        self.assertIn("~", command, "the open should name the file by its short path")
+        # The open's result is the first "=> 2/" of the +mci trace before the next command's line.
+        opened = re.compile(r'mciSendStringW \(L"open \\"(.*)\n(?:(?!.*mciSendStringW \(L).*\n)*?.*=> 2/ (\w+)')
+        trace = pathlib.Path(app.log_path)
+        found = app.wait_until(lambda: opened.search(trace.read_text(encoding="utf-8", errors="replace")),
+                               message="the jingle's open and its result in the +mci trace")
+        log(f"open {found.group(1)}: {found.group(2)}")
+        self.assertEqual(found.group(2), "0", "the sequencer could not open the jingle's file")
+        self.assertIn("~", found.group(1), "the open should name the file by its short path")
 
     def test_no_server_set_reports_zero(self):
         app = self.launch(ini=INI, id_pass=ACCOUNT)

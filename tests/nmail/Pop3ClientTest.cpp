@@ -701,26 +701,14 @@ TEST_F(NMail, GetMessageRespectsCapacityAndSanitisesReplies) {
     EXPECT_EQ(raw[0], 'G');
     EXPECT_EQ(NMailGetMessage(0, nullptr, &capacity), -1);
     EXPECT_EQ(NMailGetMessage(0, raw.data(), nullptr), -1);
-    std::array<wchar_t, 8> wide;
-    wide.fill(L'G');
-    capacity = 5;
-    EXPECT_EQ(NMailGetMessageW(0, wide.data(), &capacity), 0);
-    EXPECT_EQ(std::wstring(wide.data()), L"POP3");
-    EXPECT_EQ(wide[5], L'G');
-
-    // The reply reads whole in the wide text whatever the ANSI code page: UTF-8 as such, other bytes in the
-    // code page (a Japanese server's Shift-JIS).
-    const std::pair<int, std::string> replies[] = {
-        {1252, "-ERR \xe3\x83\x91\xe3\x82\xb9\xe3\x83\xaf\xe3\x83\xbc\xe3\x83\x89 \xe2\x98\x85"},
-        {932, "-ERR \x83p\x83X\x83\x8f\x81[\x83h \x81\x9a"}};
-    for (const auto& [codePage, reply] : replies) {
+    // The wide text holds the reply whole whatever the code page: UTF-8 as such, else (Shift-JIS) by the code page.
+    for (auto [codePage, reply] :
+         {std::pair{1252, "-ERR \xe3\x83\x91\xe3\x82\xb9 \xe2\x98\x85"}, std::pair{932, "-ERR \x83p\x83X \x81\x9a"}}) {
         platform::SetAnsiCodePage(codePage);
         FakePop3Server refusing;
-        refusing.On("PASS", reply + "\r\n");
-        int h = NMailPop3Connect(refusing.address());
-        EXPECT_LT(NMailPop3Authenticate(h, "alice", "wrong", 0), 0);
-        EXPECT_EQ(LastMessage(), L"ログインできませんでした。サーバーの応答: -ERR パスワード ★") << codePage;
-        NMailPop3Close(h);
+        refusing.On("PASS", std::string(reply) + "\r\n");
+        EXPECT_LT(NMailPop3Authenticate(NMailPop3Connect(refusing.address()), "alice", "wrong", 0), 0);
+        EXPECT_EQ(LastMessage(), L"ログインできませんでした。サーバーの応答: -ERR パス ★") << codePage;
     }
     platform::SetAnsiCodePage(932);
 }

@@ -1,13 +1,14 @@
 // A scripted stand-in for SChannel, for the engine-driven TLS stream natively (tests and the fuzz target).
 // Records carry TLS's 5-byte header and an unprotected payload. The client sends `hello`, answers the
-// server's SH with "FIN", and DONE ends the handshake; after it, TICKET is a TLS 1.3 session ticket,
-// KEYUPDATE a TLS 1.3 KeyUpdate (answered with "KU") and HELLO? a TLS 1.2 HelloRequest, all reported as
-// SChannel does (SEC_I_RENEGOTIATE, its first buffer still typed as data and holding the record).
+// server's SH with "FIN", and DONE ends the handshake; after it, TICKET is a TLS 1.3 session ticket, KEYUPDATE
+// a KeyUpdate (answered with "KU") and HELLO? a TLS 1.2 HelloRequest, all reported as SChannel does:
+// SEC_I_RENEGOTIATE, with the first buffer still typed as data and holding the record.
 #pragma once
 
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/nmail/TlsEngine.h"
@@ -37,8 +38,7 @@ public:
             return Step(EngineStatus::ContinueNeeded, hello, input.size());
         }
         if (answer_) {  // The message came through Decrypt; nothing of the input is consumed.
-            std::string answer = *answer_;
-            answer_.reset();
+            std::string answer = *std::exchange(answer_, std::nullopt);
             return Step(EngineStatus::Ok, answer, input.size());
         }
         std::string record;
@@ -56,22 +56,25 @@ public:
         std::string record;
         size_t extra = 0;
         if (!Split(input, record, extra))
-            return Decrypted(record.empty() ? EngineStatus::IncompleteMessage : EngineStatus::Failed, input, 0);
+            return Step(record.empty() ? EngineStatus::IncompleteMessage : EngineStatus::Failed, "");
         if (record == kTicket || record == kKeyUpdate)
             answer_ = record == kKeyUpdate ? "KU" : "";
         if (record == kHelloRequest)
             started_ = false;
-        if (answer_ || record == kHelloRequest)
-            return Decrypted(EngineStatus::Renegotiate, input, extra);
-        if (record != kCloseNotify && record[0] != 0x17)
-            return Decrypted(EngineStatus::Failed, input, 0);
+        if (answer_ || record == kHelloRequest) {
+            const DecryptBuffer left[] = {{DecryptBuffer::Type::Data, input.data(), input.size()},
+                                          {DecryptBuffer::Type::Extra, nullptr, extra}};
+            return DecryptStep(EngineStatus::Renegotiate, 0, left);
+        }
         // SChannel decrypts in place: what the stream handed over is no longer the record.
-        std::memset(input.data(), 0xee, 5);
-        size_t size = record == kCloseNotify ? 0 : record.size() - 5;
-        DecryptBuffer buffers[] = {{DecryptBuffer::Type::Other, input.data(), 5},
-                                   {DecryptBuffer::Type::Data, input.data() + 5, size},
-                                   {DecryptBuffer::Type::Extra, nullptr, extra}};
-        return DecryptStep(record == kCloseNotify ? EngineStatus::ContextExpired : EngineStatus::Ok, 0, buffers);
+        std::memset(input.data(), 0xee, record.size());
+        if (record == kCloseNotify)
+            return Step(EngineStatus::ContextExpired, "", extra);
+        if (record[0] != 0x17)
+            return Step(EngineStatus::Failed, "");
+        EngineStep step = Step(EngineStatus::Ok, "", extra);
+        step.data.assign(record.begin() + 5, record.end());
+        return step;
     }
 
     bool Encrypt(std::span<const char> data, std::vector<char>& record) override {
@@ -89,13 +92,6 @@ public:
     std::vector<std::string> handshakeInputs;
 
 private:
-    // A call that decrypted nothing: the input stays in the first buffer, typed as data; the extra buffer's
-    // size alone is set.
-    static EngineStep Decrypted(EngineStatus status, std::span<char> input, size_t extra) {
-        DecryptBuffer buffers[] = {{DecryptBuffer::Type::Data, input.data(), input.size()},
-                                   {DecryptBuffer::Type::Extra, nullptr, extra}};
-        return DecryptStep(status, 0, buffers);
-    }
     static EngineStep Step(EngineStatus status, const std::string& token, size_t extra = 0) {
         EngineStep step;
         step.status = status;

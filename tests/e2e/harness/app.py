@@ -19,8 +19,7 @@ class App:
     def __init__(self, session, directory, folder_name="Sorabune", cwd="work", mail_data=True, code_page=932,
                  winedebug=None):
         self.session = session
-        self.code_page = code_page
-        self.winedebug = winedebug  # for the program's process only: its trace goes to program.log
+        self.code_page, self.winedebug = code_page, winedebug  # WINEDEBUG for the program alone: program.log
         self.directory = directory
         self.program_dir = os.path.join(directory, folder_name)
         shutil.copytree(session.build.dist, self.program_dir, ignore=shutil.ignore_patterns("sbdriver*"))
