@@ -1,11 +1,13 @@
 #include "app/Sound.h"
 
-std::wstring SoundOpenCommand(const std::wstring& programFolder) {
-    return L"open \"" + programFolder + L"\\Sound\\Kouka.mid\" alias MIDIFILE";
+std::wstring SoundOpenCommand(platform::Mci& mci, const std::wstring& programFolder) {
+    std::wstring file = programFolder + L"\\Sound\\Kouka.mid";
+    std::wstring shortPath = mci.ShortPath(file);
+    return L"open \"" + (shortPath.empty() ? file : shortPath) + L"\" alias MIDIFILE";
 }
 
 void PlaySoundEffect(platform::Mci& mci, const std::wstring& programFolder) {
-    mci.SendString(SoundOpenCommand(programFolder));
+    mci.SendString(SoundOpenCommand(mci, programFolder));
     mci.SendString(L"play MIDIFILE notify");
 }
 

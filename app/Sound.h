@@ -11,5 +11,7 @@
 void PlaySoundEffect(platform::Mci& mci, const std::wstring& programFolder);
 void CloseSoundEffect(platform::Mci& mci);
 
-// The path is quoted so that folders with blanks, such as "C:\Program Files\...", still play.
-std::wstring SoundOpenCommand(const std::wstring& programFolder);
+// The path is quoted so that folders with blanks, such as "C:\Program Files\...", still play. It is the
+// file's short (8.3) path when the system gives one: the sequencer opens its file through the ANSI code
+// page and a name of at most 128 characters, which Japanese folder names or a deep folder would break.
+std::wstring SoundOpenCommand(platform::Mci& mci, const std::wstring& programFolder);

@@ -78,11 +78,12 @@ void FetchAll(platform::MailLibrary& mail, int handle, int count, WorkBuffers& b
 }
 
 // The library's text of its last failure, in the same box for a failed connection and a failed login.
-void ShowLibraryError(App& app, WorkBuffers& buf) {
+// It is asked for wide: it holds the server's reply, which the ANSI code page may not be able to carry.
+void ShowLibraryError(App& app) {
+    std::vector<wchar_t> text(kTextBufferSize);
     int capacity = kTextBufferSize;
-    app.Platform().mail.NMailGetMessage(0, buf.a.data(), &capacity);
-    std::wstring text = TrimAtNul(platform::FromAnsi(std::string_view(buf.a.data(), buf.a.size())));
-    app.Gui().MessageBox(text, L"エラー", kPlainMessageBox);
+    app.Platform().mail.NMailGetMessageW(0, text.data(), &capacity);
+    app.Gui().MessageBox(TrimAtNul(std::wstring_view(text.data(), text.size())), L"エラー", kPlainMessageBox);
 }
 
 // Logs in and fetches; returns the message count (negative when the login failed).
@@ -102,7 +103,7 @@ int LogInAndFetch(App& app, int handle) {
     if (count > 0)
         FetchAll(mail, handle, count, buf);
     else if (count < 0)
-        ShowLibraryError(app, buf);
+        ShowLibraryError(app);
     return count;
 }
 
@@ -137,8 +138,7 @@ void CheckMail(App& app) {
         int handle = mail.NMailPop3Connect(platform::ToAnsi(server));
         app.GetSetForm()[setform_layout::Text1].SetText(L"メールのチェックをしています。");
         if (handle == kNoConnection) {
-            WorkBuffers buf;
-            ShowLibraryError(app, buf);
+            ShowLibraryError(app);
         } else {
             count = LogInAndFetch(app, handle);
             mail.NMailPop3Close(handle);

@@ -1,6 +1,7 @@
 // Headless sound, dial-up and browser backends: they record every call and answer from a script.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,13 @@ public:
         commands.emplace_back(command);
         return result;
     }
+    std::wstring ShortPath(std::wstring_view path) override {
+        auto found = shortPaths.find(std::wstring(path));
+        return found == shortPaths.end() ? std::wstring() : found->second;
+    }
     std::vector<std::wstring> commands;
     std::uint32_t result = 0;
+    std::map<std::wstring, std::wstring> shortPaths;  // long path -> short path
 };
 
 class HeadlessDialUp final : public DialUp {

@@ -21,6 +21,7 @@ public:
 class Win32Mci final : public Mci {
 public:
     std::uint32_t SendString(std::wstring_view command) override;
+    std::wstring ShortPath(std::wstring_view path) override;
 };
 
 class Win32DialUp final : public DialUp {

@@ -8,7 +8,8 @@ namespace platform {
 class Browser {
 public:
     virtual ~Browser() = default;
-    // Creates the automation object, sets Visible and calls Navigate. False when it cannot be created.
+    // Creates the automation object, sets Visible and calls Navigate. False when it cannot be created, or
+    // when Visible or Navigate fails.
     virtual bool NavigateInternetExplorer(std::wstring_view url) = 0;
     // Opens the address in the user's default browser.
     virtual void OpenDefault(std::wstring_view url) = 0;

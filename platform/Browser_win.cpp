@@ -37,21 +37,25 @@ HRESULT PutBool(IDispatch* object, const wchar_t* name, bool value) {
     return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
 }
 
-HRESULT CallWithString(IDispatch* object, const wchar_t* name, std::wstring_view text) {
+HRESULT Call(IDispatch* object, const wchar_t* name, VARIANT* args, UINT count) {
     DISPID id = DispatchId(object, name);
     if (id == DISPID_UNKNOWN)
         return DISP_E_UNKNOWNNAME;
-    win::ScopedBstr bstr(::SysAllocStringLen(text.data(), UINT(text.size())));
-    VARIANT arg;
-    VariantInit(&arg);
-    arg.vt = VT_BSTR;
-    arg.bstrVal = bstr.Get();
-    DISPPARAMS params{&arg, nullptr, 1, 0};
+    DISPPARAMS params{args, nullptr, count, 0};
     VARIANT result;
     VariantInit(&result);
     HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
     VariantClear(&result);
     return hr;
+}
+
+HRESULT CallWithString(IDispatch* object, const wchar_t* name, std::wstring_view text) {
+    win::ScopedBstr bstr(::SysAllocStringLen(text.data(), UINT(text.size())));
+    VARIANT arg;
+    VariantInit(&arg);
+    arg.vt = VT_BSTR;
+    arg.bstrVal = bstr.Get();
+    return Call(object, name, &arg, 1);
 }
 
 }  // namespace
@@ -64,12 +68,17 @@ bool Win32Browser::NavigateInternetExplorer(std::wstring_view url) {
     ComPtr<IDispatch> browser;
     if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, browser.PutVoid())))
         return false;
-    PutBool(browser.Get(), L"Visible", true);
-    CallWithString(browser.Get(), L"Navigate", url);
-    return true;
+    // Where the object is only a remnant (Windows 11 keeps the name but shows nothing), one of the two fails:
+    // the caller then opens the default browser, and the remnant is told to go.
+    if (SUCCEEDED(PutBool(browser.Get(), L"Visible", true)) &&
+        SUCCEEDED(CallWithString(browser.Get(), L"Navigate", url)))
+        return true;
+    Call(browser.Get(), L"Quit", nullptr, 0);
+    return false;
 }
 
 void Win32Browser::OpenDefault(std::wstring_view url) {
+    win::ScopedCom com;  // ShellExecute may hand the address to a handler that uses COM
     ::ShellExecuteW(nullptr, L"open", std::wstring(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 

@@ -40,6 +40,9 @@ public:
     int NMailGetMessage(int code, char* buffer, int* capacity) override {
         return nmail::NMailGetMessage(code, buffer, capacity);
     }
+    int NMailGetMessageW(int code, wchar_t* buffer, int* capacity) override {
+        return nmail::NMailGetMessageW(code, buffer, capacity);
+    }
 };
 
 }  // namespace

@@ -38,6 +38,8 @@ public:
                                  int flag2) = 0;
     virtual int NMailPop3Close(int handle) = 0;
     virtual int NMailGetMessage(int code, char* buffer, int* capacity) = 0;
+    // The same text, wide: the server's reply in it reads whole whatever the ANSI code page.
+    virtual int NMailGetMessageW(int code, wchar_t* buffer, int* capacity) = 0;
 };
 
 // The real library: our POP3 client.

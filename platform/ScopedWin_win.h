@@ -155,10 +155,11 @@ private:
     T* ptr_ = nullptr;
 };
 
-// COM for the calling thread, in a single-threaded apartment, for one scope.
+// COM for the calling thread, in a single-threaded apartment without OLE1 DDE (as ShellExecute asks), for one
+// scope.
 class ScopedCom {
 public:
-    ScopedCom() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ScopedCom() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
     ~ScopedCom() {
         if (SUCCEEDED(hr_))
             ::CoUninitialize();

@@ -74,17 +74,17 @@ std::wstring TlsErrorWords(const TlsError& error, const ServerAddress& address) 
     return std::wstring(text::kTlsHandshakeFailed) + code;
 }
 
-bool Secure(TlsStream& stream, const ServerAddress& address, const ConnectSettings& settings, std::string& error) {
+bool Secure(TlsStream& stream, const ServerAddress& address, const ConnectSettings& settings, std::wstring& error) {
     TlsError result =
         stream.Handshake(TlsSettings{address.host, settings.extraRootFile}, Clock::now() + settings.connectTimeout);
     if (result.failure == TlsFailure::None)
         return true;
-    error = text::Ansi(TlsErrorWords(result, address));
+    error = TlsErrorWords(result, address);
     return false;
 }
 
-std::unique_ptr<Pop3Session> Failed(std::string text, std::string& error) {
-    error = std::move(text);
+std::unique_ptr<Pop3Session> Failed(std::wstring_view text, std::wstring& error) {
+    error = text;
     return nullptr;
 }
 
@@ -92,11 +92,11 @@ std::unique_ptr<Pop3Session> Failed(std::string text, std::string& error) {
 
 std::unique_ptr<Pop3Session> OpenSession(const ServerAddress& address,
                                          const ConnectSettings& settings,
-                                         std::string& error) {
+                                         std::wstring& error) {
     ConnectFailure failure = ConnectFailure::None;
     auto stream = ConnectTcp(address.host, address.port, Clock::now() + settings.connectTimeout, failure);
     if (!stream)
-        return Failed(text::Ansi(ConnectFailureText(failure)), error);
+        return Failed(ConnectFailureText(failure), error);
     if (address.security == Security::Plain) {
         // CAPA all the same, for PIPELINING; an STLS it lists is not used.
         auto session = std::make_unique<Pop3Session>(std::move(stream), settings.responseTimeout);
@@ -113,7 +113,7 @@ std::unique_ptr<Pop3Session> OpenSession(const ServerAddress& address,
     if (!session->Start() || !session->ReadCapabilities())
         return Failed(session->error(), error);
     if (address.security == Security::StlsOffered && session->HasCapability("STLS")) {
-        std::string tlsError;
+        std::wstring tlsError;
         if (!session->StartTls([&] { return Secure(secure, address, settings, tlsError); }))
             return Failed(tlsError.empty() ? session->error() : tlsError, error);
     }

@@ -18,9 +18,9 @@ struct ConnectSettings {
 };
 
 // A session past the greeting and CAPA (and STLS, the handshake and CAPA again, when used), ready to log in;
-// or null with the failure's text, in the ANSI code page, in `error`.
+// or null with the failure's text in `error`.
 std::unique_ptr<Pop3Session> OpenSession(const ServerAddress& address,
                                          const ConnectSettings& settings,
-                                         std::string& error);
+                                         std::wstring& error);
 
 }  // namespace nmail

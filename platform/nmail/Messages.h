@@ -77,14 +77,12 @@ inline constexpr std::wstring_view kSizeFailed = L"のサイズを取得でき�
 inline constexpr std::wstring_view kHeaderFailed = L"のヘッダーを取得できませんでした。";
 inline constexpr std::wstring_view kFetchFailed = L"を受信できませんでした。";
 
-// The text in the ANSI code page.
-std::string Ansi(std::wstring_view text);
-
 // The text followed by "サーバーの応答: " and the reply, its control bytes made visible as '?' and cut at
-// a sane length. An empty reply adds nothing.
-std::string WithReply(std::wstring_view text, std::string_view reply);
+// a sane length. An empty reply adds nothing. The reply is read as UTF-8 when it is valid UTF-8 (ASCII
+// included), else in the ANSI code page, the one a server of the user's own language would speak.
+std::wstring WithReply(std::wstring_view text, std::string_view reply);
 
 // "メール n 番" + what, with the reply as above.
-std::string ForMessage(int number, std::wstring_view what, std::string_view reply);
+std::wstring ForMessage(int number, std::wstring_view what, std::string_view reply);
 
 }  // namespace nmail::text

@@ -6,10 +6,10 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
+#include "platform/CodePage.h"
 #include "platform/nmail/Connection.h"
 #include "platform/nmail/Messages.h"
 #include "platform/nmail/Pop3Session.h"
@@ -30,17 +30,17 @@ struct Options {
 
 Options gOptions;
 std::array<std::unique_ptr<Pop3Session>, kMaxConnections> gSessions;
-std::string gLastError;
+std::wstring gLastError;
 
-int Failure(std::string text) {
-    gLastError = std::move(text);
+int Failure(std::wstring_view text) {
+    gLastError = text;
     return -1;
 }
 
 // The open session of a handle, with the current response time limit, or null (and the failure noted).
 Pop3Session* Find(int handle) {
     if (handle < 0 || size_t(handle) >= kMaxConnections || !gSessions[size_t(handle)]) {
-        gLastError = text::Ansi(text::kBadHandle);
+        gLastError = text::kBadHandle;
         return nullptr;
     }
     Pop3Session* session = gSessions[size_t(handle)].get();
@@ -60,6 +60,21 @@ int MessageOutcome(Pop3Session& session, int result) {
     return result < 0 && session.dead() ? kConnectionGone : result;
 }
 
+std::wstring_view LastErrorText(int) {
+    return gLastError.empty() ? text::kNoError : gLastError;
+}
+
+// The text into the caller's buffer, NUL-terminated and cut to its capacity (counted in characters).
+template <typename Char>
+int CopyOut(std::basic_string_view<Char> text, Char* buffer, const int* capacity) {
+    if (buffer == nullptr || capacity == nullptr || *capacity < 1)
+        return -1;
+    size_t n = std::min(text.size(), size_t(*capacity) - 1);
+    std::copy_n(text.data(), n, buffer);
+    buffer[n] = Char(0);
+    return 0;
+}
+
 MailBuffers Buffers(std::span<char> a, std::span<char> b, std::span<char> c, std::span<char> d, std::span<char> body) {
     return MailBuffers{SpanWriter(a, gOptions.textCapacity), SpanWriter(b, gOptions.textCapacity),
                        SpanWriter(c, gOptions.textCapacity), SpanWriter(d, gOptions.textCapacity), SpanWriter(body)};
@@ -70,7 +85,7 @@ MailBuffers Buffers(std::span<char> a, std::span<char> b, std::span<char> c, std
 int NMailInitializeWinSock() {
     if (StartNetwork())
         return 0;
-    return Failure(text::Ansi(text::kNetworkStartFailed));
+    return Failure(text::kNetworkStartFailed);
 }
 
 int NMailEndWinSock() {
@@ -108,18 +123,18 @@ int NMailSetOption(int option, std::string_view value) {
 int NMailPop3Connect(std::string_view server) {
     auto address = ParseServerAddress(server);
     if (!address)
-        return Failure(text::Ansi(text::kBadServerName));
+        return Failure(text::kBadServerName);
     size_t slot = 0;
     while (slot < kMaxConnections && gSessions[slot])
         ++slot;
     if (slot == kMaxConnections)
-        return Failure(text::Ansi(text::kTooManyConnections));
+        return Failure(text::kTooManyConnections);
 
-    std::string error;
+    std::wstring error;
     auto session = OpenSession(
         *address, ConnectSettings{gOptions.connectTimeout, gOptions.responseTimeout, gOptions.extraRootFile}, error);
     if (!session)
-        return Failure(std::move(error));
+        return Failure(error);
     gSessions[slot] = std::move(session);
     return int(slot);
 }
@@ -178,14 +193,12 @@ int NMailPop3Close(int handle) {
     return 0;
 }
 
-int NMailGetMessage(int, char* buffer, int* capacity) {
-    if (buffer == nullptr || capacity == nullptr || *capacity < 1)
-        return -1;
-    const std::string& message = gLastError.empty() ? text::Ansi(text::kNoError) : gLastError;
-    size_t n = std::min(message.size(), size_t(*capacity) - 1);
-    std::memcpy(buffer, message.data(), n);
-    buffer[n] = '\0';
-    return 0;
+int NMailGetMessage(int code, char* buffer, int* capacity) {
+    return CopyOut<char>(platform::ToAnsi(LastErrorText(code)), buffer, capacity);
+}
+
+int NMailGetMessageW(int code, wchar_t* buffer, int* capacity) {
+    return CopyOut<wchar_t>(LastErrorText(code), buffer, capacity);
 }
 
 }  // namespace nmail

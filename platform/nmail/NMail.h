@@ -1,6 +1,8 @@
 // POP3 client library used by the mail check: connect, log in, read sizes, headers and messages, close.
-// Same functions on Windows (Winsock) and POSIX. Texts are byte strings in the system's ANSI code page.
-// Every call blocks until done; results are negative on failure, and NMailGetMessage then explains why.
+// Same functions on Windows (Winsock) and POSIX. Texts are byte strings in the system's ANSI code page,
+// except the failure texts, which are kept as wide text (UTF-16 on Windows): NMailGetMessageW hands them out whole,
+// while NMailGetMessage gives them in the ANSI code page, where a character the code page lacks becomes '?'. Every call
+// blocks until done; results are negative on failure, and NMailGetMessage then explains why.
 //
 // Options for NMailSetOption (it returns 0, or -1 for an unknown option or a value below 1):
 //   1     capacity in bytes of the text buffers A-D (default 8192); a buffer's span size also limits it
@@ -29,7 +31,7 @@
 //   a  Subject field, b  Date field, c  From field (values unfolded, raw encoded words kept)
 //   d  the whole header, each line ending in CRLF
 // NMailPop3GetMailStatus and NMailPop3GetMail return 0 on success; NMailPop3Close returns 0, or -1 for a
-// handle that is not open; NMailGetMessage returns 0, or -1 when it has no buffer to write to. Its code
+// handle that is not open; NMailGetMessage(W) returns 0, or -1 when it has no buffer to write to. Its code
 // argument is not looked at: the text is always that of the last failure on any handle.
 // NMailPop3GetMailStatus, NMailPop3GetMailSize and NMailPop3GetMail return kConnectionGone (-2) instead of -1
 // when the connection is gone (dropped, timed out, out of step): every later call on that handle fails too.
@@ -89,5 +91,6 @@ int NMailGetMessage(int code,
                     char* buffer,
                     int* capacity);  // readable Japanese text of the last failure, NUL-terminated, never more than
                                      // *capacity bytes including the NUL
+int NMailGetMessageW(int code, wchar_t* buffer, int* capacity);  // the same, wide; *capacity counts wchar_t
 
 }  // namespace nmail

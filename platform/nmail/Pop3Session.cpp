@@ -88,39 +88,39 @@ std::string_view ApopTimestamp(std::string_view greeting) {
 Pop3Session::Pop3Session(std::unique_ptr<Stream> stream, std::chrono::milliseconds responseTimeout, Deadline (*now)())
     : stream_(std::move(stream)), reader_(*stream_), responseTimeout_(responseTimeout), now_(now) {}
 
-bool Pop3Session::Fail(std::string text) {
-    error_ = std::move(text);
+bool Pop3Session::Fail(std::wstring_view text) {
+    error_ = text;
     return false;
 }
 
-int Pop3Session::Refuse(std::string text) {
-    error_ = std::move(text);
+int Pop3Session::Refuse(std::wstring_view text) {
+    error_ = text;
     return -1;
 }
 
-bool Pop3Session::Kill(std::string_view reason) {
+bool Pop3Session::Kill(std::wstring_view reason) {
     state_ = State::Dead;
-    error_ = std::string(reason);
+    error_ = reason;
     return false;
 }
 
 bool Pop3Session::KillFor(LineResult failure) {
     if (failure == LineResult::TimedOut && messagesTimeBinds_)
-        return Kill(text::Ansi(text::kMessagesTooLong));
-    return Kill(text::Ansi(LineFailureText(failure)));
+        return Kill(text::kMessagesTooLong);
+    return Kill(LineFailureText(failure));
 }
 
 bool Pop3Session::Usable() {
     if (state_ != State::Dead)
         return true;
-    return Fail(text::Ansi(text::kConnectionDead));
+    return Fail(text::kConnectionDead);
 }
 
 bool Pop3Session::Send(const std::string& wire) {
     IoResult r = stream_->WriteAll(wire.data(), wire.size(), ReplyDeadline());
     if (r == IoResult::Ok)
         return true;
-    return r == IoResult::TimedOut ? KillFor(LineResult::TimedOut) : Kill(text::Ansi(text::kNetworkError));
+    return r == IoResult::TimedOut ? KillFor(LineResult::TimedOut) : Kill(text::kNetworkError);
 }
 
 Deadline Pop3Session::ReplyDeadline() {
@@ -208,7 +208,7 @@ bool Pop3Session::ReadCapabilities() {
         if (capabilities_.size() < kMaxCapabilities)
             capabilities_.push_back(std::move(line));
     }
-    return Kill(text::Ansi(text::kReplyTooLong));
+    return Kill(text::kReplyTooLong);
 }
 
 bool Pop3Session::HasCapability(std::string_view name) const {
@@ -224,7 +224,7 @@ bool Pop3Session::StartTls(const std::function<bool()>& handshake) {
         return Kill(text::WithReply(text::kStlsRefused, reply));
     // Bytes that came in clear behind the reply must never pass for protected ones.
     if (reader_.Unread() > 0)
-        return Kill(text::Ansi(text::kUnexpectedReply));
+        return Kill(text::kUnexpectedReply);
     capabilities_.clear();  // nothing listed in clear counts from here on, not even during the handshake
     if (!handshake())
         return Kill({});
@@ -235,10 +235,10 @@ int Pop3Session::Login(std::string_view user, std::string_view password, bool ap
     if (!Usable())
         return -1;
     if (state_ != State::Authorization)
-        return Refuse(text::Ansi(text::kAlreadyLoggedIn));
+        return Refuse(text::kAlreadyLoggedIn);
     // A line break would let the text run on as a command of its own.
     if (HasLineBreakOrNul(user) || HasLineBreakOrNul(password))
-        return Refuse(text::Ansi(text::kBadCredentials));
+        return Refuse(text::kBadCredentials);
 
     std::string reply;
     if (apop) {
@@ -277,12 +277,12 @@ bool Pop3Session::CheckNumber(int number) {
     if (!Usable())
         return false;
     if (state_ != State::Transaction)
-        return Fail(text::Ansi(text::kNotLoggedIn));
+        return Fail(text::kNotLoggedIn);
     if (number < 1)
-        return Fail(text::Ansi(text::kBadMessageNumber));
+        return Fail(text::kBadMessageNumber);
     // Replies sent ahead may all be waiting already: no read would find the time over.
     if (now_() >= messagesDeadline_)
-        return Kill(text::Ansi(text::kMessagesTooLong));
+        return Kill(text::kMessagesTooLong);
     return true;
 }
 
@@ -348,12 +348,12 @@ bool Pop3Session::ReadMultiline(MailWriter* writer, uint64_t byteLimit) {
         bool lineEnd = false;
         LineResult r = reader_.NextPiece(until, piece, lineEnd);
         if (r == LineResult::TimedOut && wholeBinds)
-            return Kill(text::Ansi(text::kReplyTooSlow));
+            return Kill(text::kReplyTooSlow);
         if (r != LineResult::Ok)
             return KillFor(r);
         received += piece.size() + (lineEnd ? 2 : 0);
         if (received > byteLimit)
-            return Kill(text::Ansi(text::kReplyTooLong));
+            return Kill(text::kReplyTooLong);
         if (lineStart && !piece.empty() && piece.front() == '.') {
             if (lineEnd && piece.size() == 1)
                 return true;

@@ -66,8 +66,8 @@ public:
     // QUIT when the connection still works; the stream is closed either way.
     void Quit();
 
-    // The last failure's text in the ANSI code page.
-    const std::string& error() const { return error_; }
+    // The last failure's text.
+    const std::wstring& error() const { return error_; }
     // True once the connection is gone: every later call fails at once without sending anything.
     bool dead() const { return state_ == State::Dead; }
 
@@ -75,9 +75,9 @@ private:
     enum class State { Greeting, Authorization, Transaction, Dead };
 
     bool Usable();
-    bool Fail(std::string text);
-    int Refuse(std::string text);  // Fail for the calls that return a number.
-    bool Kill(std::string_view reason);
+    bool Fail(std::wstring_view text);
+    int Refuse(std::wstring_view text);  // Fail for the calls that return a number.
+    bool Kill(std::wstring_view reason);
     bool KillFor(LineResult failure);
     bool Send(const std::string& wire);
     // One response time from now, within the messages' time and the closing time; notes whether the messages'
@@ -106,7 +106,7 @@ private:
     bool messagesTimeBinds_ = false;               // Whether the last ReplyDeadline was messagesDeadline_.
     std::string greeting_;
     std::vector<std::string> capabilities_;
-    std::string error_;
+    std::wstring error_;
 };
 
 // The APOP timestamp of a greeting, "<...@...>" of printable characters without blanks, or empty.

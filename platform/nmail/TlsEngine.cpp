@@ -1,6 +1,7 @@
 // The record side of an engine-driven TLS stream: held bytes, the first-byte check, the handshake loop,
 // and post-handshake messages, which go back through the handshake call (TLS 1.3 on Windows 11 sends
-// session tickets after every handshake; without this every read after them would fail).
+// session tickets after every handshake, and a server may update its keys at any time; without this every
+// read after them would fail).
 #include "platform/nmail/TlsEngine.h"
 
 #include <algorithm>
@@ -208,11 +209,13 @@ private:
             case EngineStatus::ContinueNeeded:
             case EngineStatus::Failed: state_ = State::Broken; return false;
         }
-        plain_ = std::move(step.data);
+        plain_ = std::move(step.data);  // empty after a ticket or KeyUpdate: DecryptStep saw to that
         plainBegin_ = 0;
         KeepExtra(step.extra);
         closed_ = step.status == EngineStatus::ContextExpired;
         if (step.status == EngineStatus::Renegotiate) {
+            // A ticket or KeyUpdate, as "Recognizing a Request to Renegotiate" asks: the bytes after it go to
+            // the handshake call, which may answer (our own KeyUpdate); what it leaves is protected data again.
             maxMessage_ = Negotiate(deadline, false).failure == TlsFailure::None ? engine_->MaxMessage() : 0;
             if (maxMessage_ == 0)
                 state_ = State::Broken;
@@ -270,6 +273,20 @@ private:
 };
 
 }  // namespace
+
+EngineStep DecryptStep(EngineStatus status, unsigned long code, std::span<const DecryptBuffer> buffers) {
+    EngineStep step;
+    step.status = status;
+    step.code = code;
+    const bool decrypted = status == EngineStatus::Ok || status == EngineStatus::ContextExpired;
+    for (const DecryptBuffer& buffer : buffers) {
+        if (buffer.type == DecryptBuffer::Type::Data && decrypted && buffer.data != nullptr)
+            step.data.assign(buffer.data, buffer.data + buffer.size);
+        if (buffer.type == DecryptBuffer::Type::Extra)
+            step.extra = buffer.size;
+    }
+    return step;
+}
 
 std::unique_ptr<TlsStream> MakeEngineStream(std::unique_ptr<Stream> inner, std::unique_ptr<TlsEngine> engine) {
     return std::make_unique<EngineStream>(std::move(inner), std::move(engine));

@@ -17,9 +17,10 @@ enum class EngineStatus {
     Ok,                 // Done: the handshake is complete, or a record was decrypted.
     ContinueNeeded,     // The handshake goes on: send the token, then give it more from the server.
     IncompleteMessage,  // The input holds no whole record yet.
-    Renegotiate,        // A handshake message arrived after the handshake: a TLS 1.3 session ticket, which
-                        // the handshake call must see before reading on, or a TLS 1.2 renegotiation, which
-                        // is refused (it would bring a certificate nobody checks).
+    Renegotiate,        // A handshake message arrived after the handshake: on TLS 1.3 a session ticket or a
+                        // KeyUpdate, which the handshake call must see (with the bytes after it) before reading
+                        // on; on TLS 1.2 a renegotiation, which is refused (it would bring a certificate nobody
+                        // checks).
     ContextExpired,     // The server's close_notify.
     Failed,
 };
@@ -32,6 +33,19 @@ struct EngineStep {
     size_t extra = 0;         // Bytes at the end of the input that the call did not consume.
 };
 
+// One of the buffers a decrypt call leaves behind, typed as SChannel types it.
+struct DecryptBuffer {
+    enum class Type { Other, Data, Extra };
+    Type type = Type::Other;
+    const char* data = nullptr;  // May be null for the extra buffer, whose size alone counts.
+    size_t size = 0;
+};
+
+// The step of one decrypt call from its status and buffers. Decrypted bytes come only from the data buffer
+// of a successful call (Ok, ContextExpired): with Renegotiate, SChannel leaves the first buffer typed as data
+// and holding the record still encrypted.
+EngineStep DecryptStep(EngineStatus status, unsigned long code, std::span<const DecryptBuffer> buffers);
+
 class TlsEngine {
 public:
     virtual ~TlsEngine() = default;
@@ -39,7 +53,7 @@ public:
     virtual unsigned long Begin(const std::string& host) = 0;
     // One handshake call: the first ignores the input; later ones get the server's bytes held so far.
     virtual EngineStep Handshake(std::span<const char> input) = 0;
-    // Decrypts the first record of `input`, overwriting it.
+    // Decrypts the first record of `input`, overwriting it; the step as DecryptStep makes it.
     virtual EngineStep Decrypt(std::span<char> input) = 0;
     // Protects `data` (at most MaxMessage() bytes) as one record; false on failure.
     virtual bool Encrypt(std::span<const char> data, std::vector<char>& record) = 0;

@@ -165,17 +165,15 @@ public:
                               {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc desc{SECBUFFER_VERSION, 4, parts};
         SECURITY_STATUS status = DecryptMessage(context_.get(), &desc, 0, nullptr);
-        EngineStep step;
-        step.status = FromStatus(status);
-        step.code = static_cast<unsigned long>(status);
-        for (const SecBuffer& part : parts) {
-            if (part.BufferType == SECBUFFER_DATA && part.pvBuffer != nullptr) {
-                const char* data = static_cast<const char*>(part.pvBuffer);
-                step.data.assign(data, data + part.cbBuffer);
-            }
+        DecryptBuffer buffers[4];
+        for (size_t i = 0; i < 4; ++i) {
+            const SecBuffer& part = parts[i];
+            DecryptBuffer::Type type = part.BufferType == SECBUFFER_DATA    ? DecryptBuffer::Type::Data
+                                       : part.BufferType == SECBUFFER_EXTRA ? DecryptBuffer::Type::Extra
+                                                                            : DecryptBuffer::Type::Other;
+            buffers[i] = {type, static_cast<const char*>(part.pvBuffer), part.cbBuffer};
         }
-        step.extra = ExtraOf(parts, 4);
-        return step;
+        return DecryptStep(FromStatus(status), static_cast<unsigned long>(status), buffers);
     }
 
     bool Encrypt(std::span<const char> data, std::vector<char>& record) override {

@@ -122,9 +122,13 @@ TEST_F(Appearance, ShownMascotAfterPutBackIsAFreshWindow) {
     EXPECT_TRUE(Mascot()->IsTopmost());
 }
 
-TEST(SoundCommand, QuotesAFolderWithBlanks) {
-    EXPECT_EQ(SoundOpenCommand(L"C:\\Program Files\\Sorabune"),
+TEST(SoundCommand, QuotesTheShortPathWhenThereIsOneElseTheLongOne) {
+    platform::HeadlessMci mci;
+    EXPECT_EQ(SoundOpenCommand(mci, L"C:\\Program Files\\Sorabune"),
               L"open \"C:\\Program Files\\Sorabune\\Sound\\Kouka.mid\" alias MIDIFILE");
+    mci.shortPaths[L"C:\\ドキュメント\\★コピー\\Sound\\Kouka.mid"] = L"C:\\C6D0~1\\3A7C~1\\Sound\\Kouka.mid";
+    EXPECT_EQ(SoundOpenCommand(mci, L"C:\\ドキュメント\\★コピー"),
+              L"open \"C:\\C6D0~1\\3A7C~1\\Sound\\Kouka.mid\" alias MIDIFILE");
 }
 
 }  // namespace

@@ -59,10 +59,10 @@ TEST_F(MailCheck, NoServerOrAnUnusableOneMakesNoLibraryCallAndSaysWhyBeforeTheNo
 
 TEST_F(MailCheck, FailedConnectShowsWhyAfterTheStatusThenZeroWithoutLoginOrClose) {
     h.mail.connectResult = -1;
-    h.mail.errorText = std::string("no route to pop.example\0garbage", 31);
+    h.mail.errorText = std::wstring(L"no route to pop.example\0garbage", 31);
     std::wstring status;
     h.mail.onMessage = [&] { status = h.gui.Window(L"SetForm")->Text(setform_layout::Text1); };
-    EXPECT_EQ(Check(), (Calls{"connect", "message 0 8192"}));
+    EXPECT_EQ(Check(), (Calls{"connect", "messageW 0 8192"}));
     EXPECT_EQ(h.mail.lastServer, "pop.example");
     EXPECT_EQ(status, L"メールのチェックをしています。");
     const auto& log = h.gui.Log();
@@ -141,9 +141,9 @@ TEST_F(MailCheck, OneFetchedMessageRestartsTheRunOfRefusals) {
 
 TEST_F(MailCheck, FailedLoginShowsLibraryTextThenNegativeCount) {
     h.mail.loginResult = -1;
-    EXPECT_EQ(Check(), (Calls{"connect", "login 7", "message 0 8192", "close 7"}));
+    EXPECT_EQ(Check(), (Calls{"connect", "login 7", "messageW 0 8192", "close 7"}));
     ASSERT_EQ(h.gui.MessageBoxes().size(), 1u);
-    EXPECT_EQ(h.gui.MessageBoxes()[0].text, L"-ERR bad password");
+    EXPECT_EQ(h.gui.MessageBoxes()[0].text, L"ログインできませんでした。サーバーの応答: -ERR bad password");
     EXPECT_EQ(h.gui.MessageBoxes()[0].title, L"エラー");
     EXPECT_EQ(h.gui.MessageBoxes()[0].style, 0);
     EXPECT_EQ(NoticeText(), L"新着メールはありませんでした。");

@@ -8,6 +8,7 @@ a stand-in dial-up service's connections after each check, and that the mailbox 
 import base64
 import ctypes
 import os
+import pathlib
 import poplib
 import re
 import socket
@@ -165,6 +166,38 @@ class MailCheckTest(harness.SorabuneTestCase):
         self.assertTrue(app.form("Form2")["enabled"], "the main window takes input again once the box is closed")
         self.assertEqual(app.msgboxes(), [])
         self.assertEqual(mailbox_count(pop3), 3)
+
+    def test_under_code_page_1252_from_a_deep_japanese_folder(self):
+        """Windows whose language for non-Unicode programs is not Japanese, the program copied into a folder
+        with Japanese names and ★, over 200 characters deep: every text reads whole, the refused login's box
+        included, and the jingle's file opens (by its short path, as Wine's +mci trace shows)."""
+        pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
+        parts = ["ドキュメント", "★コピー"]  # over 200 characters, the files in it within MAX_PATH
+        while len("Z:" + os.path.join(self.test_dir, *parts, "Sorabune")) <= 200:
+            parts.append("とても長いフォルダーの名前")
+        app = self.launch(ini=INI, id_pass=harness.profile("EXEINI", NAME=USER, NAME2="wrong", NAME3=1),
+                          quillo=harness.quillo(pop3=pop3.address), folder_name=os.path.join(*parts, "Sorabune"),
+                          code_page=1252, winedebug="+mci")
+        self.assertEqual(app.wait_for("Form2", timeout=45)["caption"], "Velmora・・・")
+        open_settings(app)
+        self.assertEqual(app.text("SetForm", "Command6"), "メールチェック")
+        app.click("SetForm", "Command6")
+        box = app.wait_msgbox("エラー")
+        self.assertEqual(box["text"], "ログインできませんでした。サーバーの応答: -ERR [AUTH] Authentication failed.")
+        app.press_msgbox("OK")
+        self.assertNotice(app, NO_MAIL, -1)
+        self.assertEqual(app.form("MsgForm")["caption"], "新着お知らせ")
+
+        open_settings(app)
+        app.click("SetForm", "Command3")  # 少女を出す: the jingle
+        # The open's result is the first "=> 2/" of the +mci trace before the next command's line.
+        opened = re.compile(r'mciSendStringW \(L"open \\"(.*)\n(?:(?!.*mciSendStringW \(L).*\n)*?.*=> 2/ (\w+)')
+        trace = pathlib.Path(app.log_path)
+        found = app.wait_until(lambda: opened.search(trace.read_text(encoding="utf-8", errors="replace")),
+                               message="the jingle's open and its result in the +mci trace")
+        log(f"open {found.group(1)}: {found.group(2)}")
+        self.assertEqual(found.group(2), "0", "the sequencer could not open the jingle's file")
+        self.assertIn("~", found.group(1), "the open should name the file by its short path")
 
     def test_no_server_set_says_where_quillo_ini_is_read_then_reports_zero(self):
         app = self.launch(ini=INI, id_pass=ACCOUNT)

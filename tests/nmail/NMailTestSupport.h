@@ -11,12 +11,12 @@
 
 namespace nmail::testing {
 
-// The last failure's text, back in wide characters.
+// The last failure's text.
 inline std::wstring LastMessage() {
-    std::vector<char> buffer(8192, 'G');
+    std::vector<wchar_t> buffer(8192, L'G');
     int capacity = int(buffer.size());
-    NMailGetMessage(0, buffer.data(), &capacity);
-    return platform::FromAnsi(buffer.data());
+    NMailGetMessageW(0, buffer.data(), &capacity);
+    return buffer.data();
 }
 
 inline ::testing::AssertionResult Contains(const std::wstring& text, const std::wstring& part) {

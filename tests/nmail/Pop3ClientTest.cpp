@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <string>
 #include <thread>
+#include <utility>
 
 #include "FakePop3Server.h"
 #include "NMailTestSupport.h"
@@ -701,6 +703,16 @@ TEST_F(NMail, GetMessageRespectsCapacityAndSanitisesReplies) {
     EXPECT_EQ(raw[0], 'G');
     EXPECT_EQ(NMailGetMessage(0, nullptr, &capacity), -1);
     EXPECT_EQ(NMailGetMessage(0, raw.data(), nullptr), -1);
+    // The wide text holds the reply whole whatever the code page: UTF-8 as such, else (Shift-JIS) by the code page.
+    for (auto [codePage, reply] :
+         {std::pair{1252, "-ERR \xe3\x83\x91\xe3\x82\xb9 \xe2\x98\x85"}, std::pair{932, "-ERR \x83p\x83X \x81\x9a"}}) {
+        platform::SetAnsiCodePage(codePage);
+        FakePop3Server refusing;
+        refusing.On("PASS", std::string(reply) + "\r\n");
+        EXPECT_LT(NMailPop3Authenticate(NMailPop3Connect(refusing.address()), "alice", "wrong", 0), 0);
+        EXPECT_EQ(LastMessage(), L"ログインできませんでした。サーバーの応答: -ERR パス ★") << codePage;
+    }
+    platform::SetAnsiCodePage(932);
 }
 
 Deadline gTestNow;  // The clock of the session below.
@@ -727,7 +739,7 @@ TEST(Pop3Session, MessagesMustBeReadWithinTheTimeAfterLogin) {
     }
     EXPECT_EQ(fetched, 300);
     EXPECT_TRUE(session.dead());
-    EXPECT_TRUE(Contains(platform::FromAnsi(session.error()), L"5 分"));
+    EXPECT_TRUE(Contains(session.error(), L"5 分"));
     EXPECT_TRUE(stream.written.ends_with("RETR 300\r\n")) << "nothing sent once the time is over";
 
     // A reply under way ends with the time too: 2 MiB at 4 KiB a second would take 512 s.
@@ -744,7 +756,7 @@ TEST(Pop3Session, MessagesMustBeReadWithinTheTimeAfterLogin) {
     trickle.tick = 1s;
     EXPECT_FALSE(late.FetchMessage(1, buffers));
     EXPECT_EQ(gTestNow, Deadline() + Pop3Session::kMessagesTime);
-    EXPECT_EQ(late.error(), text::Ansi(text::kMessagesTooLong));
+    EXPECT_EQ(late.error(), text::kMessagesTooLong);
 }
 
 TEST(Pop3Session, ClosingWithRepliesQueuedFromASlowServerTakesOneResponseTime) {

@@ -1,11 +1,14 @@
 // A scripted stand-in for SChannel, for the engine-driven TLS stream natively (tests and the fuzz target).
 // Records carry TLS's 5-byte header and an unprotected payload. The client sends `hello`, answers the
-// server's SH with "FIN", and DONE ends the handshake; after it, TICKET is a TLS 1.3 session ticket and
-// HELLO? a TLS 1.2 HelloRequest, both reported as SChannel does (SEC_I_RENEGOTIATE).
+// server's SH with "FIN", and DONE ends the handshake; after it, TICKET is a TLS 1.3 session ticket, KEYUPDATE
+// a KeyUpdate (answered with "KU") and HELLO? a TLS 1.2 HelloRequest, all reported as SChannel does:
+// SEC_I_RENEGOTIATE, with the first buffer still typed as data and holding the record.
 #pragma once
 
 #include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/nmail/TlsEngine.h"
@@ -18,6 +21,7 @@ inline std::string Record(char type, const std::string& payload) {
 inline const std::string kServerHello = Record(0x16, "SH");
 inline const std::string kServerDone = Record(0x16, "DONE");
 inline const std::string kTicket = Record(0x16, "TICKET");
+inline const std::string kKeyUpdate = Record(0x16, "KEYUPDATE");
 inline const std::string kHelloRequest = Record(0x16, "HELLO?");
 inline const std::string kCloseNotify = Record(0x15, std::string("\x01\x00", 2));
 
@@ -33,9 +37,9 @@ public:
             started_ = true;
             return Step(EngineStatus::ContinueNeeded, hello, input.size());
         }
-        if (ticketTaken_) {  // The ticket came through Decrypt; nothing of the input is consumed.
-            ticketTaken_ = false;
-            return Step(EngineStatus::Ok, "", input.size());
+        if (answer_) {  // The message came through Decrypt; nothing of the input is consumed.
+            std::string answer = *std::exchange(answer_, std::nullopt);
+            return Step(EngineStatus::Ok, answer, input.size());
         }
         std::string record;
         size_t extra = 0;
@@ -53,18 +57,19 @@ public:
         size_t extra = 0;
         if (!Split(input, record, extra))
             return Step(record.empty() ? EngineStatus::IncompleteMessage : EngineStatus::Failed, "");
+        if (record == kTicket || record == kKeyUpdate)
+            answer_ = record == kKeyUpdate ? "KU" : "";
+        if (record == kHelloRequest)
+            started_ = false;
+        if (answer_ || record == kHelloRequest) {
+            const DecryptBuffer left[] = {{DecryptBuffer::Type::Data, input.data(), input.size()},
+                                          {DecryptBuffer::Type::Extra, nullptr, extra}};
+            return DecryptStep(EngineStatus::Renegotiate, 0, left);
+        }
         // SChannel decrypts in place: what the stream handed over is no longer the record.
         std::memset(input.data(), 0xee, record.size());
         if (record == kCloseNotify)
             return Step(EngineStatus::ContextExpired, "", extra);
-        if (record == kTicket)
-            ticketTaken_ = true;
-        if (record == kTicket)
-            return Step(EngineStatus::Renegotiate, "", extra);
-        if (record == kHelloRequest) {
-            started_ = false;
-            return Step(EngineStatus::Renegotiate, "", extra);
-        }
         if (record[0] != 0x17)
             return Step(EngineStatus::Failed, "");
         EngineStep step = Step(EngineStatus::Ok, "", extra);
@@ -112,7 +117,7 @@ private:
     }
 
     bool started_ = false;
-    bool ticketTaken_ = false;
+    std::optional<std::string> answer_;  // What the handshake call after a post-handshake message sends.
 };
 
 }  // namespace nmail::testing

@@ -1,7 +1,8 @@
 // The record side of the SChannel stream against a scripted engine, natively: what Wine's SChannel never
-// does and Windows 11 does after every TLS 1.3 handshake (session tickets that DecryptMessage answers with
-// SEC_I_RENEGOTIATE), a TLS 1.2 renegotiation (refused), records cut across reads, the server's
-// close_notify, a server that takes none of the versions offered, and a plain server on a TLS port.
+// does and Windows 11 does after every TLS 1.3 handshake (session tickets, and KeyUpdates, that DecryptMessage
+// answers with SEC_I_RENEGOTIATE, the record still encrypted in its data buffer), a TLS 1.2 renegotiation (refused),
+// records cut across reads, the server's close_notify, a server that takes none of the versions offered, and a plain
+// server on a TLS port.
 #include "platform/nmail/TlsEngine.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@ using testing::ScriptedStream;
 
 using testing::kCloseNotify;
 using testing::kHelloRequest;
+using testing::kKeyUpdate;
 using testing::kServerDone;
 using testing::kServerHello;
 using testing::kTicket;
@@ -54,21 +56,23 @@ struct Connection {
     std::unique_ptr<TlsStream> stream;
 };
 
-TEST(TlsEngineStream, SessionTicketsAfterTheHandshakeGoThroughTheHandshakeCall) {
-    // Two tickets right behind the handshake, one cut across reads, and data on both sides of them.
+TEST(TlsEngineStream, SessionTicketsAndKeyUpdatesAfterTheHandshakeGoThroughTheHandshakeCall) {
+    // Two tickets ahead of the greeting, one cut across reads, then a KeyUpdate and a ticket inside it.
     Connection c({kServerHello, kServerDone + kTicket + kTicket.substr(0, 3), kTicket.substr(3) + Record(0x17, "+OK "),
-                  Record(0x17, "ready") + kTicket + Record(0x17, "\r\n"), kCloseNotify});
+                  Record(0x17, "re") + kKeyUpdate + Record(0x17, "ady") + kTicket + Record(0x17, "\r\n"),
+                  kCloseNotify});
     ASSERT_EQ(c.Handshake(), TlsFailure::None);
     EXPECT_EQ(c.server->written, "CHFIN");
     IoResult end;
     EXPECT_EQ(c.ReadAll(end), "+OK ready\r\n");
     EXPECT_EQ(end, IoResult::Closed);
-    // The ticket calls saw what followed each ticket (nothing, the cut ticket, the data record after it).
-    ASSERT_EQ(c.engine->handshakeInputs.size(), 6u);
+    // The ticket calls saw what followed each message (nothing, the cut ticket, the data record after it).
+    ASSERT_EQ(c.engine->handshakeInputs.size(), 7u);
     EXPECT_EQ(c.engine->handshakeInputs[3], kTicket.substr(0, 3));
-    EXPECT_EQ(c.engine->handshakeInputs[5], Record(0x17, "\r\n"));
+    EXPECT_EQ(c.engine->handshakeInputs[5], Record(0x17, "ady") + kTicket + Record(0x17, "\r\n"));
+    EXPECT_EQ(c.engine->handshakeInputs[6], Record(0x17, "\r\n"));
     ASSERT_EQ(c.stream->WriteAll("QUIT\r\n", 6, Clock::now() + std::chrono::seconds(1)), IoResult::Ok);
-    EXPECT_EQ(c.server->written, "CHFIN" + Record(0x17, "QUIT") + Record(0x17, "\r\n"));
+    EXPECT_EQ(c.server->written, "CHFINKU" + Record(0x17, "QUIT") + Record(0x17, "\r\n"));
 }
 
 TEST(TlsEngineStream, RenegotiationOnTls12IsRefused) {

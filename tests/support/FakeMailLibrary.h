@@ -1,7 +1,7 @@
 // A scripted mail library that records every call the mail check makes, in order.
 #pragma once
 
-#include <cstring>
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -54,11 +54,12 @@ public:
         return Log("fetch " + std::to_string(n)), Gone(n) ? platform::kMailConnectionGone : fetchResult;
     }
     int NMailPop3Close(int handle) override { return Log("close " + std::to_string(handle)), 0; }
-    int NMailGetMessage(int code, char* buffer, int* capacity) override {
-        Log("message " + std::to_string(code) + " " + std::to_string(*capacity));
+    int NMailGetMessage(int, char*, int*) override { return Log("message"), -1; }  // the check asks wide
+    int NMailGetMessageW(int code, wchar_t* buffer, int* capacity) override {
+        Log("messageW " + std::to_string(code) + " " + std::to_string(*capacity));
         if (onMessage)
             onMessage();
-        std::memcpy(buffer, errorText.data(), std::min(errorText.size(), size_t(*capacity)));
+        std::copy_n(errorText.data(), std::min(errorText.size(), size_t(*capacity)), buffer);
         return 0;
     }
 
@@ -67,13 +68,13 @@ public:
     std::vector<int> sizes;
     int fetchResult = 0;  // -1: the server refuses every message
     int goneFrom = 0;     // From this message on the connection is gone (0: never).
-    std::string errorText = std::string("-ERR bad password\0garbage", 26);
+    std::wstring errorText = std::wstring(L"ログインできませんでした。サーバーの応答: -ERR bad password\0garbage", 47);
     std::vector<std::string> calls;
     std::vector<size_t> fetchSizes;
     std::vector<size_t> bufferSizes;
     std::string lastServer, lastUser, lastPassword;
     int lastApop = 0;
-    std::function<void()> onMessage;  // runs inside NMailGetMessage, to look at the program at that moment
+    std::function<void()> onMessage;  // runs inside NMailGetMessageW, to look at the program at that moment
 
 private:
     bool Gone(int n) const { return goneFrom > 0 && n >= goneFrom; }

@@ -58,6 +58,7 @@ public:
         sent.push_back(Utf8(command) + " -> " + std::to_string(result));
         return result;
     }
+    std::wstring ShortPath(std::wstring_view path) override { return real_.ShortPath(path); }
     std::vector<std::string> sent;
 
 private:

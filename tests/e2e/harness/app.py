@@ -8,7 +8,7 @@ import time
 
 from . import files
 from .driver import Driver, DriverError, _die_with_parent, poll
-from .environment import SCREEN
+from .environment import LOCALES, SCREEN
 
 MAIL_DATA = "★MailData"
 DEFAULT_TIMEOUT = 15.0
@@ -16,8 +16,10 @@ START_TIMEOUT = 45.0
 
 
 class App:
-    def __init__(self, session, directory, folder_name="Sorabune", cwd="work", mail_data=True):
+    def __init__(self, session, directory, folder_name="Sorabune", cwd="work", mail_data=True, code_page=932,
+                 winedebug=None):
         self.session = session
+        self.code_page, self.winedebug = code_page, winedebug  # WINEDEBUG for the program alone: program.log
         self.directory = directory
         self.program_dir = os.path.join(directory, folder_name)
         shutil.copytree(session.build.dist, self.program_dir, ignore=shutil.ignore_patterns("sbdriver*"))
@@ -75,17 +77,23 @@ class App:
             self._log.close()
         self._log = open(self.log_path, "ab")
         self.started_at = time.monotonic()
-        self.proc = subprocess.Popen(self.session.wine_argv(self.exe), cwd=self.work_dir, env=self.env,
+        env = dict(self.env, **({"WINEDEBUG": self.winedebug} if self.winedebug else {}))
+        self.proc = subprocess.Popen(self.session.wine_argv(self.exe), cwd=self.work_dir, env=env,
                                      stdin=subprocess.DEVNULL, stdout=self._log, stderr=self._log,
                                      preexec_fn=_die_with_parent)
-        ready = self.driver.ready
-        if ready.get("acp") != 932:
-            raise AssertionError(f"Wine runs with ANSI code page {ready.get('acp')}, not 932; is the locale "
-                                 f"{self.session.env['LANG']} installed?")
+        ready = self.driver.ready  # the driver runs in the program's locale: its code page is the program's
+        if ready.get("acp") != self.code_page:
+            raise AssertionError(f"Wine runs with ANSI code page {ready.get('acp')}, not {self.code_page}; is "
+                                 f"the locale {self.env['LANG']} installed?")
         if (ready.get("w"), ready.get("h")) != SCREEN:
             raise AssertionError(f"the Wine desktop is {ready.get('w')}x{ready.get('h')}, not {SCREEN[0]}x{SCREEN[1]}; "
                                  "the default-desktop registry settings did not take")
         return self
+
+    @property
+    def env(self):
+        locale = LOCALES[self.code_page]
+        return dict(self.session.env, LANG=locale, LC_ALL=locale)
 
     @property
     def driver(self):
@@ -93,7 +101,7 @@ class App:
         if self._driver is None or self._driver.broken:
             if self._driver is not None:
                 self._driver.close()
-            self._driver = Driver(self.session.wine_argv(self.session.build.driver), self.session.env,
+            self._driver = Driver(self.session.wine_argv(self.session.build.driver), self.env,
                                   self.directory, self.driver_log_path, START_TIMEOUT * self.session.scale)
         return self._driver
 

@@ -18,6 +18,9 @@ from .driver import _die_with_parent
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
 SCREEN = (1024, 768)
 LOCALE = "ja_JP.UTF-8"
+# Wine takes the ANSI code page from the locale: Japanese (932) for the run, or 1252 for one program copy
+# (App(code_page=1252)) to be seen as on a Windows whose language for non-Unicode programs is not Japanese.
+LOCALES = {932: LOCALE, 1252: "C.UTF-8"}
 SKIP_MARK = "E2E-SKIP"  # CTest turns a run whose output holds this into "skipped"
 
 # Every wine process of the run shares this desktop, so windows of the program and the driver meet.

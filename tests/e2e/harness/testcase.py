@@ -34,7 +34,7 @@ class SorabuneTestCase(unittest.TestCase):
         self.addCleanup(self._finish)
 
     def launch(self, ini=None, id_pass=None, quillo=None, folder_name="Sorabune", blank_in_path=False,
-               cwd="work", mail_data=True, start=True):
+               cwd="work", mail_data=True, start=True, code_page=932, winedebug=None):
         """A fresh copy of the program, its settings files written in CP932, started unless start=False.
 
         ini, id_pass: contents of ★MailData\\ini.ini and iniIdPass.ini (str or bytes; None = no file).
@@ -42,12 +42,15 @@ class SorabuneTestCase(unittest.TestCase):
         blank_in_path: put the program folder under a folder whose name holds a blank.
         cwd: "work" (a folder of its own), "program" (the program folder) or an absolute path.
         mail_data: False removes the ★MailData folder.
+        code_page: the ANSI code page the program and its driver run with (932, or 1252).
+        winedebug: WINEDEBUG for the program alone (e.g. "+mci"); its trace lands in app.log_path.
         """
         directory = self.test_dir if not self.apps else tempfile.mkdtemp(prefix="app-", dir=self.test_dir)
         if blank_in_path:
             directory = os.path.join(directory, "Program Files")
             os.makedirs(directory)
-        app = App(self.session, directory, folder_name=folder_name, cwd=cwd, mail_data=mail_data)
+        app = App(self.session, directory, folder_name=folder_name, cwd=cwd, mail_data=mail_data,
+                  code_page=code_page, winedebug=winedebug)
         app.evidence_dir = self.evidence_dir
         self.apps.append(app)
         if ini is not None:
@@ -111,7 +114,7 @@ class SorabuneTestCase(unittest.TestCase):
             for name in names:
                 if name.lower().endswith((".log", ".png", ".ini")):
                     source = os.path.join(folder, name)
-                    relative = os.path.relpath(source, self.test_dir).replace(os.sep, "__")
+                    relative = os.path.relpath(source, self.test_dir).replace(os.sep, "__")[-60:]
                     shutil.copy2(source, os.path.join(target, relative))
         log(f"evidence of {self.id()} kept in {target}")
 
