@@ -245,30 +245,32 @@ TEST_F(MailCheck, JapaneseAccountReachesLibraryInAnsiCodePage) {
     EXPECT_EQ(h.mail.lastPassword, "\x83\x70\x83\x58");
 }
 
-TEST_F(MailCheck, AutoDisconnectRunsAfterEveryPathWhenTicked) {
-    h.WriteFile(h.FlagFile(), "[EXEINI]\r\nNUMBER=1\r\n");
+// Ticked, the check hangs up after every path and leaves the flag as it was; unticked, it never looks.
+TEST_F(MailCheck, AutoDisconnectFollowsTheFlagOnEveryPath) {
     h.dialUp.active = {42};
-    struct Case {
+    struct Row {
         const char* name;
+        bool ticked;
         int connect, login;
     };
-    for (Case c :
-         {Case{"no connection", -1, 0}, Case{"empty", 7, 0}, Case{"new mail", 7, 2}, Case{"bad login", 7, -1}}) {
-        SCOPED_TRACE(c.name);
-        h.mail.connectResult = c.connect;
-        h.mail.loginResult = c.login;
+    for (Row row : {Row{"no connection", true, -1, 0}, Row{"empty", true, 7, 0}, Row{"new mail", true, 7, 2},
+                    Row{"bad login", true, 7, -1}, Row{"unticked, new mail", false, 7, 2}}) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(h.FlagFile());
+        if (row.ticked)
+            h.WriteFile(h.FlagFile(), "[EXEINI]\r\nNUMBER=1\r\n");
+        h.mail.connectResult = row.connect;
+        h.mail.loginResult = row.login;
         h.dialUp.hungUp.clear();
+        h.dialUp.enumerations = 0;
         Check();
-        EXPECT_EQ(h.dialUp.hungUp, std::vector<platform::DialUpConnection>{42});
-        EXPECT_NE(h.ReadFile(h.FlagFile()).find("NUMBER=1"), std::string::npos);
+        if (row.ticked) {
+            EXPECT_EQ(h.dialUp.hungUp, std::vector<platform::DialUpConnection>{42});
+            EXPECT_NE(h.ReadFile(h.FlagFile()).find("NUMBER=1"), std::string::npos);
+        } else {
+            EXPECT_EQ(h.dialUp.enumerations, 0);
+        }
     }
-}
-
-TEST_F(MailCheck, NoDisconnectWhenUnticked) {
-    h.dialUp.active = {42};
-    h.mail.loginResult = 2;
-    Check();
-    EXPECT_EQ(h.dialUp.enumerations, 0);
 }
 
 TEST_F(MailCheck, NoticeStaysOneWindowAcrossChecks) {
