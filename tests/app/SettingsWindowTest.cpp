@@ -9,29 +9,24 @@ namespace {
 
 using namespace setform_layout;
 
-// The auto-disconnect box on each opening of the window, and the flag file its close leaves behind.
+// The auto-disconnect box on each opening of the window, and the flag file each close leaves behind.
 TEST(SettingsWindow, DisconnectFlagFollowsTheBoxAcrossCloseAndReopen) {
     struct Opening {
         int shown, set;  // set -1: left alone
         const char* written;
     };
-    struct Row {
-        const char* name;
-        const char* flagFile;  // null: none yet
-        std::vector<Opening> openings;
+    // The flag file before the start (null: none yet), then the openings.
+    const std::pair<const char*, std::vector<Opening>> rows[] = {
+        {nullptr, {{0, 1, "NUMBER=1"}, {1, 0, "NUMBER=0"}}},  // ticked, then unticked on reopening
+        {"[EXEINI]\r\nNUMBER=2\r\n", {{0, -1, "NUMBER=0"}}},  // an unusual flag: box unticked, file rewritten
     };
-    for (const Row& row : {
-             Row{"ticked, then unticked on reopening", nullptr, {{0, 1, "NUMBER=1"}, {1, 0, "NUMBER=0"}}},
-             Row{"an unusual flag leaves the box unticked and is rewritten",
-                 "[EXEINI]\r\nNUMBER=2\r\n",
-                 {{0, -1, "NUMBER=0"}}},
-         }) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [flagFile, openings] : rows) {
+        SCOPED_TRACE(flagFile ? flagFile : "no flag file");
         HeadlessApp h;
-        if (row.flagFile)
-            h.WriteFile(h.FlagFile(), row.flagFile);
+        if (flagFile)
+            h.WriteFile(h.FlagFile(), flagFile);
         App& app = h.Start();
-        for (const Opening& opening : row.openings) {
+        for (const Opening& opening : openings) {
             app.GetSetForm().Show();
             EXPECT_EQ(h.gui.Window(L"SetForm")->Value(Check1), opening.shown);
             if (opening.set >= 0)

@@ -50,8 +50,6 @@ public:
         std::filesystem::current_path(Work());
     }
     ~ProgramFolders() { std::filesystem::current_path(previous_); }
-    ProgramFolders(const ProgramFolders&) = delete;
-    ProgramFolders& operator=(const ProgramFolders&) = delete;
 
     std::filesystem::path Program() const { return root_.Path() / "program"; }
     std::filesystem::path MailData() const { return Program() / "★MailData"; }
