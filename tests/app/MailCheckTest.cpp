@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
+#include <ostream>
 
 #include "mailcheck/MailCheck.h"
 #include "resources/layouts/Form2Layout.h"
@@ -17,7 +19,7 @@ namespace {
 using Calls = std::vector<std::string>;
 
 class MailCheck : public ::testing::Test {
-protected:
+public:
     void SetUp() override {
         h.WriteFile(h.ServerFile(), "POP3=pop.example\r\n");
         StoreAccount("taro", "secret");
@@ -76,90 +78,121 @@ TEST_F(MailCheck, FailedConnectShowsWhyAfterTheStatusThenZeroWithoutLoginOrClose
     EXPECT_EQ(NoticeCount(), L"0");
 }
 
-TEST_F(MailCheck, EmptyMailboxConnectsLogsInAndCloses) {
-    EXPECT_EQ(Check(), (Calls{"connect", "login 7", "close 7"}));
-    EXPECT_EQ(NoticeText(), L"新着メールはありませんでした。");
-    EXPECT_EQ(NoticeCount(), L"0");
-    EXPECT_EQ(h.mail.lastUser, "taro");
-    EXPECT_EQ(h.mail.lastPassword, "secret");
-    // The clear password of the earlier file is stored protected by the check that used it.
-    EXPECT_EQ(h.ReadFile(h.AccountFile()),
-              "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME2PROTECTED=" + SealPassword(L"secret") + "\r\n");
+// One check from the press of the button to the notice: what the library answers, what it is told in order, and
+// the notice's text and count. `then` holds what else the case looks at afterwards.
+struct Transcript {
+    struct Library {
+        int login = 0;
+        std::vector<int> sizes = {};
+        int fetch = 0, goneFrom = 0;
+        const char* password = "secret";
+    };
+    const char* name;
+    Library library;
+    Calls calls;  // empty: too long to write out, `then` looks at it
+    const wchar_t* notice;
+    const wchar_t* count;
+    std::function<void(MailCheck&, const Calls&)> then = [](MailCheck&, const Calls&) {};
+};
+
+void PrintTo(const Transcript& t, std::ostream* out) {
+    *out << t.name;
 }
 
-TEST_F(MailCheck, NewMailFetchesEveryMessageAndBringsTheGirlOut) {
-    h.mail.loginResult = 3;
-    h.mail.sizes = {1000, 0, 20};
-    EXPECT_EQ(Check(), (Calls{"connect", "login 7", "status 1", "size 1", "fetch 1", "status 2", "size 2", "fetch 2",
-                              "status 3", "size 3", "fetch 3", "close 7"}));
-    EXPECT_EQ(h.mail.fetchSizes, (std::vector<size_t>{1001, 1, 21}));
-    EXPECT_EQ(h.mail.bufferSizes, (std::vector<size_t>{8192, 8192, 8192, 8192}));
-    EXPECT_EQ(NoticeText(), L"新着メールが有ります。");
-    EXPECT_EQ(NoticeCount(), L"3");
-    EXPECT_TRUE(AppearanceRunning());
-    EXPECT_EQ(h.gui.Window(L"SetForm"), nullptr);
-    EXPECT_TRUE(h.gui.Window(L"MsgForm")->IsTopmost());
-}
+class MailCheckTranscript : public MailCheck, public ::testing::WithParamInterface<Transcript> {};
 
-TEST_F(MailCheck, FailedSizeQuerySkipsThatFetchOnly) {
-    h.mail.loginResult = 2;
-    h.mail.sizes = {-1, 5};
-    EXPECT_EQ(Check(), (Calls{"connect", "login 7", "status 1", "size 1", "status 2", "size 2", "fetch 2", "close 7"}));
-}
-
-TEST_F(MailCheck, AbsurdSizeDoesNotAllocateWithoutBound) {
-    h.mail.loginResult = 1;
-    h.mail.sizes = {2147483647};
-    Check();
-    EXPECT_EQ(h.mail.fetchSizes, std::vector<size_t>{size_t(kMaxFetchBuffer)});
-}
-
-TEST_F(MailCheck, HugeCountEndsOnceNoFetchCanSucceedAndStillReportsTheClaim) {
-    h.mail.loginResult = INT_MAX;
-    h.mail.fetchResult = -1;
-    EXPECT_EQ(Check().back(), "close 7");
-    EXPECT_EQ(h.mail.fetchSizes.size(), size_t(kMaxRefusedInARow));
-    EXPECT_EQ(NoticeCount(), L"2147483647");
-
-    h.mail.fetchResult = 0;
-    h.mail.goneFrom = 3;
-    EXPECT_EQ(Check(), (Calls{"connect", "login 7", "status 1", "size 1", "fetch 1", "status 2", "size 2", "fetch 2",
-                              "status 3", "size 3", "close 7"}));
-    EXPECT_EQ(NoticeCount(), L"2147483647");
-    EXPECT_EQ(NoticeText(), L"新着メールが有ります。");
-}
-
-TEST_F(MailCheck, OneFetchedMessageRestartsTheRunOfRefusals) {
-    h.mail.loginResult = 1000;
-    h.mail.sizes = std::vector<int>(1000, -1);
-    h.mail.sizes[size_t(kMaxRefusedInARow) - 1] = 5;  // one fetched in the middle of the refusals
+TEST_P(MailCheckTranscript, CallsNoticeAndCount) {
+    const Transcript& row = GetParam();
+    h.mail.loginResult = row.library.login;
+    h.mail.sizes = row.library.sizes;
+    h.mail.fetchResult = row.library.fetch;
+    h.mail.goneFrom = row.library.goneFrom;
+    StoreAccount("taro", row.library.password);
     Calls calls = Check();
-    EXPECT_EQ(h.mail.fetchSizes.size(), 1u);
-    ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls[calls.size() - 2], "size " + std::to_string(2 * kMaxRefusedInARow)) << "stops at 128, not 65";
+    if (!row.calls.empty()) {
+        EXPECT_EQ(calls, row.calls);
+    }
+    EXPECT_EQ(NoticeText(), row.notice);
+    EXPECT_EQ(NoticeCount(), row.count);
+    row.then(*this, calls);
 }
 
-TEST_F(MailCheck, FailedLoginShowsLibraryTextThenNegativeCount) {
-    h.mail.loginResult = -1;
-    EXPECT_EQ(Check(), (Calls{"connect", "login 7", "messageW 0 8192", "close 7"}));
-    ASSERT_EQ(h.gui.MessageBoxes().size(), 1u);
-    EXPECT_EQ(h.gui.MessageBoxes()[0].text, L"ログインできませんでした。サーバーの応答: -ERR bad password");
-    EXPECT_EQ(h.gui.MessageBoxes()[0].title, L"エラー");
-    EXPECT_EQ(h.gui.MessageBoxes()[0].style, 0);
-    EXPECT_EQ(NoticeText(), L"新着メールはありませんでした。");
-    EXPECT_EQ(NoticeCount(), L"-1");
-    EXPECT_FALSE(AppearanceRunning());
+// Sizes refused for every message but one, which the check fetches.
+std::vector<int> AllRefusedBut(int message) {
+    std::vector<int> sizes(1000, -1);
+    sizes[size_t(message - 1)] = 5;
+    return sizes;
 }
 
-TEST_F(MailCheck, MissingPasswordOpensAccountDialogAndSkipsLogin) {
-    StoreAccount("taro", "");
-    EXPECT_EQ(Check(), (Calls{"connect", "close 7"}));
-    auto* dialog = h.gui.Window(L"IdPassForm");
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(dialog->IsVisible());
-    EXPECT_EQ(dialog->Text(idpass_layout::IdText), L"taro");
-    EXPECT_EQ(NoticeCount(), L"0");
-}
+const wchar_t kNone[] = L"新着メールはありませんでした。";
+const wchar_t kSome[] = L"新着メールが有ります。";
+
+// clang-format off
+const Transcript kTranscripts[] = {
+    {"EmptyMailboxConnectsLogsInAndCloses", {}, {"connect", "login 7", "close 7"}, kNone, L"0",
+     [](MailCheck& t, const Calls&) {
+         EXPECT_EQ(t.h.mail.lastUser, "taro");
+         EXPECT_EQ(t.h.mail.lastPassword, "secret");
+         // The clear password of the earlier file is stored protected by the check that used it.
+         EXPECT_EQ(t.h.ReadFile(t.h.AccountFile()),
+                   "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME2PROTECTED=" + SealPassword(L"secret") + "\r\n");
+     }},
+    {"NewMailFetchesEveryMessageAndBringsTheGirlOut", {.login = 3, .sizes = {1000, 0, 20}},
+     {"connect", "login 7", "status 1", "size 1", "fetch 1", "status 2", "size 2", "fetch 2", "status 3", "size 3",
+      "fetch 3", "close 7"}, kSome, L"3",
+     [](MailCheck& t, const Calls&) {
+         EXPECT_EQ(t.h.mail.fetchSizes, (std::vector<size_t>{1001, 1, 21}));
+         EXPECT_EQ(t.h.mail.bufferSizes, (std::vector<size_t>{8192, 8192, 8192, 8192}));
+         EXPECT_TRUE(t.AppearanceRunning());
+         EXPECT_EQ(t.h.gui.Window(L"SetForm"), nullptr);
+         EXPECT_TRUE(t.h.gui.Window(L"MsgForm")->IsTopmost());
+     }},
+    {"FailedSizeQuerySkipsThatFetchOnly", {.login = 2, .sizes = {-1, 5}},
+     {"connect", "login 7", "status 1", "size 1", "status 2", "size 2", "fetch 2", "close 7"}, kSome, L"2"},
+    {"AbsurdSizeDoesNotAllocateWithoutBound", {.login = 1, .sizes = {2147483647}},
+     {"connect", "login 7", "status 1", "size 1", "fetch 1", "close 7"}, kSome, L"1",
+     [](MailCheck& t, const Calls&) {
+         EXPECT_EQ(t.h.mail.fetchSizes, std::vector<size_t>{size_t(kMaxFetchBuffer)});
+     }},
+    {"HugeCountEndsOnceNoFetchCanSucceedAndStillReportsTheClaim", {.login = INT_MAX, .fetch = -1}, {}, kSome,
+     L"2147483647",
+     [](MailCheck& t, const Calls& calls) {
+         EXPECT_EQ(calls.back(), "close 7");
+         EXPECT_EQ(t.h.mail.fetchSizes.size(), size_t(kMaxRefusedInARow));
+     }},
+    {"HugeCountEndsWhenTheConnectionIsGoneAndStillReportsTheClaim", {.login = INT_MAX, .goneFrom = 3},
+     {"connect", "login 7", "status 1", "size 1", "fetch 1", "status 2", "size 2", "fetch 2", "status 3", "size 3",
+      "close 7"}, kSome, L"2147483647"},
+    // One fetched in the middle of the refusals.
+    {"OneFetchedMessageRestartsTheRunOfRefusals", {.login = 1000, .sizes = AllRefusedBut(kMaxRefusedInARow)}, {},
+     kSome, L"1000",
+     [](MailCheck& t, const Calls& calls) {
+         EXPECT_EQ(t.h.mail.fetchSizes.size(), 1u);
+         ASSERT_GE(calls.size(), 2u);
+         EXPECT_EQ(calls[calls.size() - 2], "size " + std::to_string(2 * kMaxRefusedInARow)) << "stops at 128, not 65";
+     }},
+    {"FailedLoginShowsLibraryTextThenNegativeCount", {.login = -1},
+     {"connect", "login 7", "messageW 0 8192", "close 7"}, kNone, L"-1",
+     [](MailCheck& t, const Calls&) {
+         ASSERT_EQ(t.h.gui.MessageBoxes().size(), 1u);
+         EXPECT_EQ(t.h.gui.MessageBoxes()[0].text, L"ログインできませんでした。サーバーの応答: -ERR bad password");
+         EXPECT_EQ(t.h.gui.MessageBoxes()[0].title, L"エラー");
+         EXPECT_EQ(t.h.gui.MessageBoxes()[0].style, 0);
+         EXPECT_FALSE(t.AppearanceRunning());
+     }},
+    {"MissingPasswordOpensAccountDialogAndSkipsLogin", {.password = ""}, {"connect", "close 7"}, kNone, L"0",
+     [](MailCheck& t, const Calls&) {
+         auto* dialog = t.h.gui.Window(L"IdPassForm");
+         ASSERT_NE(dialog, nullptr);
+         EXPECT_TRUE(dialog->IsVisible());
+         EXPECT_EQ(dialog->Text(idpass_layout::IdText), L"taro");
+     }},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Rows, MailCheckTranscript, ::testing::ValuesIn(kTranscripts), [](const auto& info) {
+    return std::string(info.param.name);
+});
 
 TEST_F(MailCheck, UnreadableProtectedPasswordOpensAccountDialogAndSkipsLogin) {
     std::string foreign = SealPassword(L"secret");
@@ -212,30 +245,32 @@ TEST_F(MailCheck, JapaneseAccountReachesLibraryInAnsiCodePage) {
     EXPECT_EQ(h.mail.lastPassword, "\x83\x70\x83\x58");
 }
 
-TEST_F(MailCheck, AutoDisconnectRunsAfterEveryPathWhenTicked) {
-    h.WriteFile(h.FlagFile(), "[EXEINI]\r\nNUMBER=1\r\n");
+// Ticked, the check hangs up after every path and leaves the flag as it was; unticked, it never looks.
+TEST_F(MailCheck, AutoDisconnectFollowsTheFlagOnEveryPath) {
     h.dialUp.active = {42};
-    struct Case {
+    struct Row {
         const char* name;
+        bool ticked;
         int connect, login;
     };
-    for (Case c :
-         {Case{"no connection", -1, 0}, Case{"empty", 7, 0}, Case{"new mail", 7, 2}, Case{"bad login", 7, -1}}) {
-        SCOPED_TRACE(c.name);
-        h.mail.connectResult = c.connect;
-        h.mail.loginResult = c.login;
+    for (Row row : {Row{"no connection", true, -1, 0}, Row{"empty", true, 7, 0}, Row{"new mail", true, 7, 2},
+                    Row{"bad login", true, 7, -1}, Row{"unticked, new mail", false, 7, 2}}) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(h.FlagFile());
+        if (row.ticked)
+            h.WriteFile(h.FlagFile(), "[EXEINI]\r\nNUMBER=1\r\n");
+        h.mail.connectResult = row.connect;
+        h.mail.loginResult = row.login;
         h.dialUp.hungUp.clear();
+        h.dialUp.enumerations = 0;
         Check();
-        EXPECT_EQ(h.dialUp.hungUp, std::vector<platform::DialUpConnection>{42});
-        EXPECT_NE(h.ReadFile(h.FlagFile()).find("NUMBER=1"), std::string::npos);
+        if (row.ticked) {
+            EXPECT_EQ(h.dialUp.hungUp, std::vector<platform::DialUpConnection>{42});
+            EXPECT_NE(h.ReadFile(h.FlagFile()).find("NUMBER=1"), std::string::npos);
+        } else {
+            EXPECT_EQ(h.dialUp.enumerations, 0);
+        }
     }
-}
-
-TEST_F(MailCheck, NoDisconnectWhenUnticked) {
-    h.dialUp.active = {42};
-    h.mail.loginResult = 2;
-    Check();
-    EXPECT_EQ(h.dialUp.enumerations, 0);
 }
 
 TEST_F(MailCheck, NoticeStaysOneWindowAcrossChecks) {

@@ -28,11 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t maxLength = data[0] * 64u;
     Random random{data[1]};
     nmail::testing::ScriptedStream stream;
-    for (size_t at = 2; at < size;) {
-        size_t n = std::min<size_t>(size - at, 1 + random.Next() % 300);
-        stream.Add(std::string(reinterpret_cast<const char*>(data + at), n));
-        at += n;
-    }
+    fuzz::AddAsReads(stream, std::string_view(reinterpret_cast<const char*>(data + 2), size - 2), random,
+                     [] { return 300u; });
     nmail::LineReader reader(stream);
     const nmail::Deadline deadline = nmail::Clock::now() + std::chrono::seconds(1);
 

@@ -74,11 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     nmail::testing::ScriptedStream& stream = *owned;
     stream.Add("+OK ready <1.2@fuzz>\r\n");
     stream.Add(kCapabilities);
-    for (size_t at = 2; at < size;) {
-        size_t n = std::min<size_t>(size - at, 1 + random.Next() % 200);
-        stream.Add(std::string(reinterpret_cast<const char*>(data + at), n));
-        at += n;
-    }
+    fuzz::AddAsReads(stream, std::string_view(reinterpret_cast<const char*>(data + 2), size - 2), random,
+                     [] { return 200u; });
 
     nmail::Pop3Session session(std::move(owned), std::chrono::milliseconds(1000));
     if (session.Start() && session.ReadCapabilities()) {

@@ -46,11 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Random random{data[1]};
     std::string_view server(reinterpret_cast<const char*>(data + 2), size - 2);
     auto inner = std::make_unique<nmail::testing::ScriptedStream>();
-    for (size_t at = 0; at < server.size();) {
-        size_t n = std::min<size_t>(server.size() - at, 1 + random.Next() % (random.Next() % 4 == 0 ? 40000 : 64));
-        inner->Add(std::string(server.substr(at, n)));
-        at += n;
-    }
+    fuzz::AddAsReads(*inner, server, random, [&] { return random.Next() % 4 == 0 ? 40000u : 64u; });
     auto engine = std::make_unique<nmail::testing::ScriptedEngine>();
     engine->tls13 = flags & 1;
     if (flags & 2)

@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <deque>
 
 #include "mascot/Form1.h"
 #include "resources/layouts/Form1Layout.h"
 #include "tests/mascot/ShapeTestSupport.h"
 #include "tests/support/HeadlessApp.h"
+#include "tests/support/ScriptedRandom.h"
 
 namespace {
 
@@ -15,22 +15,9 @@ using form1_layout::Picture1;
 using form1_layout::Timer1;
 using platform::ProgramEnded;
 
-float kLast() {
-    return std::nextafter(1.0f, 0.0f);
-}
-
 class MascotTest : public ::testing::Test {
 protected:
-    MascotTest() : app(h.Create()), form(app.GetForm1()) {
-        app.Rng().Inject([this] {
-            ++draws;
-            if (script.empty())
-                return 0.5f;
-            float r = script.front();
-            script.pop_front();
-            return r;
-        });
-    }
+    MascotTest() : app(h.Create()), form(app.GetForm1()) {}
 
     platform::HeadlessWindow& Window() {
         platform::HeadlessWindow* w = h.gui.Window(L"Form1");
@@ -52,8 +39,7 @@ protected:
     HeadlessApp h;
     App& app;
     Form1& form;
-    std::deque<float> script;
-    int draws = 0;
+    ScriptedRandom rng{app.Rng()};
 };
 
 TEST_F(MascotTest, LoadStepSizesRaisesAndReadsTheScreenButAppliesNoShape) {
@@ -71,7 +57,7 @@ TEST_F(MascotTest, LoadStepSizesRaisesAndReadsTheScreenButAppliesNoShape) {
     EXPECT_EQ(w.RegionCount(), 0);
     EXPECT_EQ(w.FormPicture(), form[Picture1(0)].Picture());
     EXPECT_EQ(h.regions.LiveCount(), 0u);  // the build deletes every region it made
-    EXPECT_EQ(draws, 0);
+    EXPECT_EQ(rng.draws, 0);
 }
 
 TEST_F(MascotTest, RecordsOfTheLoadedFramesMatchTheReferenceAndRepeatEveryFourFrames) {
@@ -92,11 +78,11 @@ TEST_F(MascotTest, RecordsOfTheLoadedFramesMatchTheReferenceAndRepeatEveryFourFr
 TEST_F(MascotTest, FirstTickAfterLoadDrawsAMotionAndShowsItsFrame) {
     form.Load();
     Place(300, 300);
-    script = {0.0f, 0.6f, 0.25f};  // count 6, one pixel right, -150 twips (10 pixels) up
+    rng.script = {0.0f, 0.6f, 0.25f};  // count 6, one pixel right, -150 twips (10 pixels) up
     h.gui.Advance(499);
-    EXPECT_EQ(draws, 0);
+    EXPECT_EQ(rng.draws, 0);
     h.gui.Advance(1);
-    EXPECT_EQ(draws, 3);
+    EXPECT_EQ(rng.draws, 3);
     EXPECT_EQ(form.StepsLeft, 5);
     EXPECT_EQ(form.StepX, 15);
     EXPECT_EQ(form.StepY, -150);
@@ -112,18 +98,18 @@ TEST_F(MascotTest, FirstTickAfterLoadDrawsAMotionAndShowsItsFrame) {
 
     for (int i = 0; i < 5; ++i)
         Tick();
-    EXPECT_EQ(draws, 3);  // six ticks for a count of six
+    EXPECT_EQ(rng.draws, 3);  // six ticks for a count of six
     EXPECT_EQ(form.StepsLeft, 0);
     EXPECT_EQ(w.Bounds().x, 306);
     Tick();
-    EXPECT_EQ(draws, 6);
+    EXPECT_EQ(rng.draws, 6);
 }
 
 TEST_F(MascotTest, HiddenMascotKeepsWanderingAndIsShownWhereItGot) {
     form.Show();
     form.Hide();
     Place(100, 100);
-    script = {kLast(), kLast(), 0.5f};  // 26 ticks to the right, 5 pixels each
+    rng.script = {kLastDraw, kLastDraw, 0.5f};  // 26 ticks to the right, 5 pixels each
     for (int i = 0; i < 4; ++i)
         Tick();
     auto& w = Window();
@@ -137,7 +123,7 @@ TEST_F(MascotTest, HiddenMascotKeepsWanderingAndIsShownWhereItGot) {
 TEST_F(MascotTest, EdgesHoldTheWindowFlushWithoutTurningIt) {
     form.Load();
     Place(0, 0);
-    script = {kLast(), 0.0f, 0.0f};  // left and up, into the corner
+    rng.script = {kLastDraw, 0.0f, 0.0f};  // left and up, into the corner
     for (int i = 0; i < 3; ++i) {
         Tick();
         EXPECT_EQ(Window().Bounds().x, 0);
@@ -149,7 +135,7 @@ TEST_F(MascotTest, EdgesHoldTheWindowFlushWithoutTurningIt) {
 
     form.StepsLeft = 0;
     Place(1024 - 80, 768 - 100);
-    script = {kLast(), kLast(), kLast()};  // right and down, into the other corner
+    rng.script = {kLastDraw, kLastDraw, kLastDraw};  // right and down, into the other corner
     for (int i = 0; i < 3; ++i) {
         Tick();
         EXPECT_EQ(Window().Bounds().x, 944);
@@ -163,7 +149,7 @@ TEST_F(MascotTest, EdgesHoldTheWindowFlushWithoutTurningIt) {
 TEST_F(MascotTest, WindowDraggedPartlyOffScreenComesBackFlush) {
     form.Load();
     Place(-30, 700);
-    script = {kLast(), 0.6f, 0.5f};  // one pixel right, no vertical step
+    rng.script = {kLastDraw, 0.6f, 0.5f};  // one pixel right, no vertical step
     Tick();
     EXPECT_EQ(Window().Bounds().x, 0);
     EXPECT_EQ(Window().Bounds().y, 668);
@@ -176,7 +162,7 @@ TEST_F(MascotTest, WindowDraggedPartlyOffScreenComesBackFlush) {
 
 TEST_F(MascotTest, StillStepsShowTheLeftGoingDownwardFrames) {
     form.Load();
-    script = {0.05f, 0.5f, 0.5f};  // count 7, no step either way
+    rng.script = {0.05f, 0.5f, 0.5f};  // count 7, no step either way
     std::vector<platform::PicturePtr> shown;
     for (int i = 0; i < 7; ++i) {
         Tick();
@@ -261,14 +247,14 @@ TEST_F(MascotTest, UnloadClosesTheSoundAndStopsTheTicks) {
     form.Unload();
     EXPECT_EQ(h.mci.commands, std::vector<std::wstring>{L"close MIDIFILE"});
     EXPECT_EQ(h.gui.Window(L"Form1"), nullptr);
-    int before = draws;
+    int before = rng.draws;
     h.gui.Advance(30000);
-    EXPECT_EQ(draws, before);
+    EXPECT_EQ(rng.draws, before);
 }
 
 TEST_F(MascotTest, ReloadStartsAFreshMotionAndRebuildsTheOutlines) {
     form.Load();
-    script = {kLast(), 0.0f, 0.0f};
+    rng.script = {kLastDraw, 0.0f, 0.0f};
     Tick();
     Tick();
     EXPECT_EQ(form.StepsLeft, 24);
@@ -279,9 +265,9 @@ TEST_F(MascotTest, ReloadStartsAFreshMotionAndRebuildsTheOutlines) {
     EXPECT_EQ(form.StepsLeft, 0);
     EXPECT_EQ(form.TppX, 12);
     EXPECT_EQ(form.FrameRgnData[0].Header().dwSize, 32u);
-    int before = draws;
+    int before = rng.draws;
     Tick();
-    EXPECT_EQ(draws, before + 3);
+    EXPECT_EQ(rng.draws, before + 3);
 }
 
 }  // namespace

@@ -2,11 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <deque>
 
-#include "app/Random.h"
 #include "mascot/Motion.h"
 #include "platform/Numeric.h"
+#include "tests/support/ScriptedRandom.h"
 
 namespace {
 
@@ -14,24 +13,6 @@ using mascot::AdvanceMotion;
 using mascot::FrameNumber;
 using mascot::KeepOnScreen;
 using mascot::TickInputs;
-
-const float kLastDraw = std::nextafter(1.0f, 0.0f);
-
-struct ScriptedRandom {
-    ScriptedRandom() {
-        random.Inject([this] {
-            ++draws;
-            if (script.empty())
-                return 0.5f;
-            float r = script.front();
-            script.pop_front();
-            return r;
-        });
-    }
-    Random random;
-    std::deque<float> script;
-    int draws = 0;
-};
 
 struct Motion {
     std::int16_t stepsLeft = 0, stepX = 0, stepY = 0;

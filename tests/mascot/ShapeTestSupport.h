@@ -1,15 +1,14 @@
 // Pictures drawn in code and a pixel-set view of regions, shared by the mascot's shape tests.
 #pragma once
 
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "mascot/FrameShape.h"
 #include "platform/forms/Picture.h"
+#include "tests/support/TempFolder.h"
 
 namespace shape_test {
 
@@ -62,16 +61,10 @@ inline PixelSet ExpectedOutline(const mascot::PixelReader& pixel) {
     return set;
 }
 
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 // The shipped frame picture n (0..3), or null when the pictures have not been generated.
 inline platform::PicturePtr ShippedFrame(int n) {
-    return platform::DecodePicture(ReadBytes(std::string(SORABUNE_FRAMES_DIR) + "/girl" + std::to_string(n) + ".gif"));
+    return platform::DecodePicture(
+        TempFolder::Take(std::string(SORABUNE_FRAMES_DIR) + "/girl" + std::to_string(n) + ".gif"));
 }
 
 }  // namespace shape_test

@@ -23,17 +23,23 @@ std::vector<std::string> ReadLines(ScriptedStream& stream, size_t maxLength = 1 
     return lines;
 }
 
-TEST(LineReader, LineEndsSplitAcrossReads) {
-    ScriptedStream s;
-    for (const char* chunk : {"+OK one\r", "\n+O", "K two\r\n", "\r", "\n", "last\r\n"})
-        s.Add(chunk);
-    EXPECT_EQ(ReadLines(s), (std::vector<std::string>{"+OK one", "+OK two", "", "last"}));
-}
-
-TEST(LineReader, BareLfAndStrayCrAndNul) {
-    ScriptedStream s;
-    s.Add(std::string("a\nb\rc\r\nd\0e\n\n", 12));
-    EXPECT_EQ(ReadLines(s), (std::vector<std::string>{"a", "b\rc", std::string("d\0e", 3), ""}));
+TEST(LineReader, SplitsLines) {
+    using namespace std::string_literals;
+    struct Row {
+        const char* name;
+        std::vector<std::string> reads, lines;
+    };
+    for (const Row& row : {
+             Row{"line ends split across reads",
+                 {"+OK one\r", "\n+O", "K two\r\n", "\r", "\n", "last\r\n"},
+                 {"+OK one", "+OK two", "", "last"}},
+             Row{"bare LF, stray CR and NUL", {"a\nb\rc\r\nd\0e\n\n"s}, {"a", "b\rc", "d\0e"s, ""}},
+         }) {
+        ScriptedStream s;
+        for (const std::string& read : row.reads)
+            s.Add(read);
+        EXPECT_EQ(ReadLines(s), row.lines) << row.name;
+    }
 }
 
 TEST(LineReader, UnfinishedLastLineReportsClose) {

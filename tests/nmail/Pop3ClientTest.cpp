@@ -90,29 +90,70 @@ TEST_F(NMail, ConnectFailuresGiveMinusOneAndAText) {
     EXPECT_TRUE(Contains(LastMessage(), L"接続できませんでした"));
 }
 
-TEST_F(NMail, GreetingErrAndSilentGreeting) {
-    FakePop3Server refusing("-ERR too busy\r\n");
-    EXPECT_EQ(NMailPop3Connect(refusing.address()), -1);
-    EXPECT_TRUE(Contains(LastMessage(), L"受け付けませんでした。サーバーの応答: -ERR too busy"));
+// A connection the program never gets to use: what the server said or did, and the text that says so.
+TEST_F(NMail, RefusedConnectionsGiveMinusOneAndAText) {
+    const Reply kGreeting = "+OK POP3 ready <1896.697170952@dbc.mtview.ca.us>\r\n";
+    std::string endlessCapabilities = "+OK\r\n";
+    for (int i = 0; i < 2000; ++i)
+        endlessCapabilities += "X-" + std::to_string(i) + "\r\n";
+    struct Row {
+        const char* name;
+        Reply greeting;
+        std::vector<std::pair<std::string, Reply>> replies;
+        std::string scheme;
+        int connectMs, responseMs;
+        std::vector<std::wstring> texts;
+        std::vector<std::string> sent;            // when not empty: every command line the server saw
+        std::vector<const char*> neverSent = {};  // verbs
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"greeting -ERR", "-ERR too busy\r\n", {}, "", 5000, 5000,
+         {L"受け付けませんでした。サーバーの応答: -ERR too busy"}, {}},
+        {"silent greeting", Reply({""}, Then::GoSilent), {}, "", 5000, 200, {L"時間内に届きませんでした"}, {}},
+        // No pause reaches the limit, the line as a whole does.
+        {"trickling greeting", Reply({"+", "O", "K", " ", "x", "\r\n"}, Then::Continue, 120ms), {}, "", 5000, 300,
+         {L"時間内に届きませんでした"}, {}},
+        {"STLS refused", kGreeting, {{"CAPA", "+OK\r\nSTLS\r\n.\r\n"}, {"STLS", "-ERR TLS not available\r\n"}}, "",
+         5000, 5000, {L"STLS (暗号化通信の開始) を受け付けなかった", L"-ERR TLS not available"}, {"CAPA", "STLS"}},
+        {"TLS port, plain server", kGreeting, {}, "pop3s://", 5000, 5000, {L"TLS (暗号化通信) を使っていません"}, {},
+         {"CAPA", "QUIT"}},
+        // The start of a handshake record, then silence.
+        {"TLS port, stalled handshake", Reply({std::string("\x16\x03\x03\x00", 4)}, Then::GoSilent), {}, "pop3s://",
+         300, 5000, {L"準備が時間内に終わりませんでした"}, {}},
+        {"endless capability list", kGreeting, {{"CAPA", Reply({endlessCapabilities}, Then::GoSilent)}}, "", 5000, 5000,
+         {L"長すぎます"}, {}},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePop3Server server(row.greeting);
+        for (const auto& [verb, reply] : row.replies)
+            server.On(verb, reply);
+        NMailSetOption(kOptionConnectTimeoutMs, row.connectMs);
+        NMailSetOption(kOptionResponseTimeoutMs, row.responseMs);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(NMailPop3Connect(row.scheme + server.address()), -1);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        for (const std::wstring& text : row.texts)
+            EXPECT_TRUE(Contains(LastMessage(), text)) << platform::ToAnsi(text);
+        if (!row.sent.empty()) {
+            EXPECT_EQ(server.Received(), row.sent);
+        }
+        for (const char* verb : row.neverSent)
+            EXPECT_FALSE(server.ReceivedVerb(verb)) << verb;
+    }
+}
 
+// A time-out comes at its deadline, not the fraction of a millisecond before it that the wait rounds off.
+TEST_F(NMail, TimeOutComesAtItsDeadline) {
     FakePop3Server silent(Reply({""}, Then::GoSilent));
-    NMailSetOption(kOptionResponseTimeoutMs, 200);
-    EXPECT_EQ(NMailPop3Connect(silent.address()), -1);
-    EXPECT_TRUE(Contains(LastMessage(), L"時間内に届きませんでした"));
-
-    // A time-out comes at its deadline, not the fraction of a millisecond before it that the wait rounds off.
     ConnectFailure failure;
     auto stream = ConnectTcp("127.0.0.1", std::to_string(silent.port()), Clock::now() + 5s, failure);
     char c;
     size_t got = 0;
     const Deadline deadline = Clock::now() + 10500us;
     ASSERT_TRUE(stream && stream->Read(&c, 1, got, deadline) == IoResult::TimedOut && Clock::now() >= deadline);
-
-    // No pause reaches the limit, the line as a whole does.
-    FakePop3Server trickling(Reply({"+", "O", "K", " ", "x", "\r\n"}, Then::Continue, 120ms));
-    NMailSetOption(kOptionResponseTimeoutMs, 300);
-    EXPECT_EQ(NMailPop3Connect(trickling.address()), -1);
-    EXPECT_TRUE(Contains(LastMessage(), L"時間内に届きませんでした"));
 }
 
 TEST_F(NMail, InvalidHandlesFailWithoutHarm) {
@@ -156,29 +197,6 @@ TEST_F(NMail, StlsListedInCapaIsUsedAndNothingFallsBackToClear) {
     EXPECT_FALSE(server.ReceivedVerb("USER") || server.ReceivedVerb("PASS") || server.ReceivedVerb("QUIT"));
 }
 
-TEST_F(NMail, RefusedStlsEndsTheConnectionBeforeLogin) {
-    FakePop3Server server;
-    server.On("CAPA", "+OK\r\nSTLS\r\n.\r\n");
-    server.On("STLS", "-ERR TLS not available\r\n");
-    EXPECT_EQ(NMailPop3Connect(server.address()), -1);
-    EXPECT_TRUE(Contains(LastMessage(), L"STLS (暗号化通信の開始) を受け付けなかった"));
-    EXPECT_TRUE(Contains(LastMessage(), L"-ERR TLS not available"));
-    EXPECT_EQ(server.Received(), (std::vector<std::string>{"CAPA", "STLS"}));
-}
-
-TEST_F(NMail, Pop3SchemeAsksCapaForPipeliningButNeverStls) {
-    FakePop3Server server;
-    server.On("CAPA", "+OK\r\nSTLS\r\nPIPELINING\r\n.\r\n");
-    server.On("STAT", "+OK 2 20\r\n");
-    int h = NMailPop3Connect("pop3://" + server.address());
-    EXPECT_EQ(NMailPop3Authenticate(h, "alice", "secret", 0), 2);
-    Buffers buf;
-    testing::Status(h, 1, buf);
-    NMailPop3Close(h);
-    EXPECT_EQ(server.Received(), (std::vector<std::string>{"CAPA", "USER alice", "PASS secret", "STAT", "LIST 1",
-                                                           "LIST 2", "TOP 1 0", "QUIT"}));
-}
-
 TEST(Pop3Session, StlsForgetsTheCapabilitiesListedInClearAndAsksAgain) {
     auto owned = std::make_unique<ScriptedStream>();
     ScriptedStream& stream = *owned;
@@ -199,50 +217,47 @@ TEST(Pop3Session, StlsForgetsTheCapabilitiesListedInClearAndAsksAgain) {
     EXPECT_EQ(stream.written, "CAPA\r\nSTLS\r\nCAPA\r\n");
 }
 
-TEST_F(NMail, TlsPortWithPlainOrStalledServerFailsInTime) {
-    FakePop3Server plain;
-    EXPECT_EQ(NMailPop3Connect("pop3s://" + plain.address()), -1);
-    EXPECT_TRUE(Contains(LastMessage(), L"TLS (暗号化通信) を使っていません"));
-    EXPECT_FALSE(plain.ReceivedVerb("CAPA") || plain.ReceivedVerb("QUIT"));
-
-    // The start of a handshake record, then silence.
-    FakePop3Server stalled(Reply({std::string("\x16\x03\x03\x00", 4)}, Then::GoSilent));
-    NMailSetOption(kOptionConnectTimeoutMs, 300);
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(NMailPop3Connect("pop3s://" + stalled.address()), -1);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    EXPECT_TRUE(Contains(LastMessage(), L"準備が時間内に終わりませんでした"));
-}
-
 // --- Logging in ---
 
-TEST_F(NMail, PlainLoginSendsUserPassThenStat) {
-    FakePop3Server server;
-    server.On("STAT", "+OK 7 12345\r\n");
-    int h = NMailPop3Connect(server.address());
-    EXPECT_EQ(NMailPop3Authenticate(h, "alice", "secret", 0), 7);
-    NMailPop3Close(h);
-    EXPECT_EQ(server.Received(), (std::vector<std::string>{"CAPA", "USER alice", "PASS secret", "STAT", "QUIT"}));
-}
-
-TEST_F(NMail, CapabilitiesAreAskedOnceBeforeLogin) {
-    FakePop3Server server;
-    server.On("CAPA", Reply({"+OK list follows\r\n", "TOP\r\nUIDL\r\n", "SASL PLAIN\r\n.\r\n"}));
-    server.On("STAT", "+OK 1 10\r\n");
-    int h = NMailPop3Connect(server.address());
-    EXPECT_EQ(NMailPop3Authenticate(h, "alice", "secret", 0), 1);
-    NMailPop3Close(h);
-    EXPECT_EQ(server.Received(), (std::vector<std::string>{"CAPA", "USER alice", "PASS secret", "STAT", "QUIT"}));
-}
-
-TEST_F(NMail, ApopLoginSendsDigestOfGreetingTimestamp) {
-    FakePop3Server server;  // Greets with the timestamp of the example in the POP3 standard.
-    server.On("STAT", "+OK 1 10\r\n");
-    int h = NMailPop3Connect(server.address());
-    EXPECT_EQ(NMailPop3Authenticate(h, "mrose", "tanstaaf", -1), 1);
-    NMailPop3Close(h);
-    EXPECT_EQ(server.Received(),
-              (std::vector<std::string>{"CAPA", "APOP mrose c4c9334bac560ecc979e58001b3e22fb", "STAT", "QUIT"}));
+// What a login sends. The server greets with the timestamp of the APOP example in the POP3 standard.
+TEST_F(NMail, LoginTranscripts) {
+    struct Row {
+        const char* name;
+        std::string scheme;
+        const char* capabilities;  // null: CAPA refused
+        const char* stat;
+        const char *user, *password;
+        int apop, count;
+        bool readFirstHeader;
+        std::vector<std::string> sent;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"plain login: USER, PASS, then STAT", "", nullptr, "+OK 7 12345\r\n", "alice", "secret", 0, 7, false,
+         {"CAPA", "USER alice", "PASS secret", "STAT", "QUIT"}},
+        {"capabilities asked once, before login", "", "+OK list follows\r\nTOP\r\nUIDL\r\nSASL PLAIN\r\n.\r\n",
+         "+OK 1 10\r\n", "alice", "secret", 0, 1, false, {"CAPA", "USER alice", "PASS secret", "STAT", "QUIT"}},
+        {"APOP sends the digest of the greeting's timestamp", "", nullptr, "+OK 1 10\r\n", "mrose", "tanstaaf", -1, 1,
+         false, {"CAPA", "APOP mrose c4c9334bac560ecc979e58001b3e22fb", "STAT", "QUIT"}},
+        {"pop3:// asks CAPA for PIPELINING but never STLS", "pop3://", "+OK\r\nSTLS\r\nPIPELINING\r\n.\r\n",
+         "+OK 2 20\r\n", "alice", "secret", 0, 2, true,
+         {"CAPA", "USER alice", "PASS secret", "STAT", "LIST 1", "LIST 2", "TOP 1 0", "QUIT"}},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePop3Server server;
+        if (row.capabilities)
+            server.On("CAPA", row.capabilities);
+        server.On("STAT", row.stat);
+        int h = NMailPop3Connect(row.scheme + server.address());
+        EXPECT_EQ(NMailPop3Authenticate(h, row.user, row.password, row.apop), row.count);
+        Buffers buf;
+        if (row.readFirstHeader)
+            testing::Status(h, 1, buf);
+        NMailPop3Close(h);
+        EXPECT_EQ(server.Received(), row.sent);
+    }
 }
 
 TEST_F(NMail, ApopWithoutValidTimestampNeverFallsBackToPlainLogin) {
@@ -565,56 +580,38 @@ TEST_F(NMail, CommandsBeforeLoginAreRefusedLocally) {
 
 // --- Dead connections ---
 
-TEST_F(NMail, OverlongStatusLineKillsTheConnection) {
-    FakePop3Server server;
-    server.On("LIST", "+OK " + std::string(9000, '9') + "\r\n");
-    int h = LoggedIn(server);
-    EXPECT_LT(NMailPop3GetMailSize(h, 1), 0);
-    EXPECT_TRUE(Contains(LastMessage(), L"行が長すぎます"));
-    ExpectDeadAtOnce(server, h);
-}
-
-TEST_F(NMail, SilentServerTimesOutAndTheConnectionStaysDead) {
-    FakePop3Server server;
-    server.On("RETR", Reply({"+OK\r\nSubject: x\r\n\r\npart"}, Then::GoSilent));
-    int h = LoggedIn(server);
-    NMailSetOption(kOptionResponseTimeoutMs, 200);
-    Buffers buf;
-    EXPECT_LT(testing::Fetch(h, 1, buf), 0);
-    EXPECT_TRUE(Contains(LastMessage(), L"時間内に届きませんでした"));
-    ExpectDeadAtOnce(server, h);
-}
-
-TEST_F(NMail, DisconnectMidResponseLeavesTheConnectionDead) {
-    FakePop3Server server;
-    server.On("RETR", Reply({"+OK\r\nSubject: x\r\n\r\nhalf a li"}, Then::Close));
-    int h = LoggedIn(server);
-    Buffers buf;
-    EXPECT_LT(testing::Fetch(h, 1, buf), 0);
-    EXPECT_TRUE(Contains(LastMessage(), L"接続が切れました"));
-    ExpectDeadAtOnce(server, h);
-}
-
-TEST_F(NMail, GarbageStatusLineIsADesync) {
-    // A status is the word alone, then a blank or the line's end.
-    for (const char* garbage : {"* 1 EXISTS", "+OKAY 1 5", "-ERRx"}) {
+// A connection that broke under a call stays dead: LIST is asked by GetMailSize, RETR by GetMail.
+TEST_F(NMail, BrokenReplyLeavesTheConnectionDead) {
+    struct Row {
+        const char* name;
+        const char* verb;
+        Reply reply;
+        int responseMs;
+        std::wstring text;
+    };
+    std::vector<Row> rows = {
+        {"overlong status line", "LIST", "+OK " + std::string(9000, '9') + "\r\n", 5000, L"行が長すぎます"},
+        {"silent server", "RETR", Reply({"+OK\r\nSubject: x\r\n\r\npart"}, Then::GoSilent), 200,
+         L"時間内に届きませんでした"},
+        {"disconnect mid-response", "RETR", Reply({"+OK\r\nSubject: x\r\n\r\nhalf a li"}, Then::Close), 5000,
+         L"接続が切れました"},
+    };
+    // A garbage status is a desync: a status is the word alone, then a blank or the line's end.
+    for (const char* garbage : {"* 1 EXISTS", "+OKAY 1 5", "-ERRx"})
+        rows.push_back(
+            {garbage, "LIST", std::string(garbage) + "\r\n", 5000, L"サーバーの応答: " + platform::FromAnsi(garbage)});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         FakePop3Server server;
-        server.On("LIST", std::string(garbage) + "\r\n");
+        server.On(row.verb, row.reply);
         int h = LoggedIn(server);
-        EXPECT_EQ(NMailPop3GetMailSize(h, 1), kConnectionGone);
-        EXPECT_TRUE(Contains(LastMessage(), L"サーバーの応答: " + platform::FromAnsi(garbage)));
+        NMailSetOption(kOptionResponseTimeoutMs, row.responseMs);
+        Buffers buf;
+        EXPECT_EQ(std::string_view(row.verb) == "LIST" ? NMailPop3GetMailSize(h, 1) : testing::Fetch(h, 1, buf),
+                  kConnectionGone);
+        EXPECT_TRUE(Contains(LastMessage(), row.text)) << platform::ToAnsi(LastMessage());
         ExpectDeadAtOnce(server, h);
     }
-}
-
-TEST_F(NMail, EndlessCapabilityListIsCutOff) {
-    FakePop3Server server;
-    std::string lines = "+OK\r\n";
-    for (int i = 0; i < 2000; ++i)
-        lines += "X-" + std::to_string(i) + "\r\n";
-    server.On("CAPA", Reply({lines}, Then::GoSilent));
-    EXPECT_EQ(NMailPop3Connect(server.address()), -1);
-    EXPECT_TRUE(Contains(LastMessage(), L"長すぎます"));
 }
 
 TEST_F(NMail, MultilineReplyIsBoundedInBytesAndTime) {

@@ -7,36 +7,38 @@
 namespace nmail {
 namespace {
 
-void ExpectParsed(std::string_view text,
-                  std::string_view host,
-                  std::string_view port,
-                  Security security = Security::StlsOffered) {
-    auto a = ParseServerAddress(text);
-    ASSERT_TRUE(a.has_value()) << text;
-    EXPECT_EQ(a->host, host) << text;
-    EXPECT_EQ(a->port, port) << text;
-    EXPECT_EQ(a->security, security) << text;
-}
-
-TEST(ServerAddress, AcceptedForms) {
-    ExpectParsed("pop.example.jp", "pop.example.jp", "110");
-    ExpectParsed("pop.example.jp:995", "pop.example.jp", "995", Security::Tls);
-    ExpectParsed("pop.example.jp:0995", "pop.example.jp", "0995", Security::Tls);
-    ExpectParsed("127.0.0.1:1100", "127.0.0.1", "1100");
-    ExpectParsed("[::1]:2110", "::1", "2110");
-    ExpectParsed("[::1]", "::1", "110");
-    ExpectParsed("::1", "::1", "110");
-    ExpectParsed("  pop.example.jp:110 \r\n", "pop.example.jp", "110");
-    ExpectParsed("host:65535", "host", "65535");
-}
-
-TEST(ServerAddress, Schemes) {
-    ExpectParsed("pop3s://pop.example.jp", "pop.example.jp", "995", Security::Tls);
-    ExpectParsed("POP3S://pop.example.jp:1995/", "pop.example.jp", "1995", Security::Tls);
-    ExpectParsed("pop3s://[::1]", "::1", "995", Security::Tls);
-    ExpectParsed("pop3://pop.example.jp", "pop.example.jp", "110", Security::Plain);
-    ExpectParsed("pop3://127.0.0.1:995", "127.0.0.1", "995", Security::Plain);
-    ExpectParsed(" pop3://[::1]:2110 ", "::1", "2110", Security::Plain);
+TEST(ServerAddress, AcceptedFormsAndSchemes) {
+    struct Row {
+        std::string_view text, host, port;
+        Security security = Security::StlsOffered;
+    };
+    for (const Row& row : {
+             Row{"pop.example.jp", "pop.example.jp", "110"},
+             Row{"pop.example.jp:995", "pop.example.jp", "995", Security::Tls},
+             Row{"pop.example.jp:0995", "pop.example.jp", "0995", Security::Tls},
+             Row{"127.0.0.1:1100", "127.0.0.1", "1100"},
+             Row{"[::1]:2110", "::1", "2110"},
+             Row{"[::1]", "::1", "110"},
+             Row{"::1", "::1", "110"},
+             Row{"  pop.example.jp:110 \r\n", "pop.example.jp", "110"},
+             Row{"host:65535", "host", "65535"},
+             // The schemes: pop3s:// is TLS from the start on any port, pop3:// never asks for STLS.
+             Row{"pop3s://pop.example.jp", "pop.example.jp", "995", Security::Tls},
+             Row{"POP3S://pop.example.jp:1995/", "pop.example.jp", "1995", Security::Tls},
+             Row{"pop3s://[::1]", "::1", "995", Security::Tls},
+             Row{"pop3://pop.example.jp", "pop.example.jp", "110", Security::Plain},
+             Row{"pop3://127.0.0.1:995", "127.0.0.1", "995", Security::Plain},
+             Row{" pop3://[::1]:2110 ", "::1", "2110", Security::Plain},
+         }) {
+        auto a = ParseServerAddress(row.text);
+        if (!a) {
+            ADD_FAILURE() << "refused: " << row.text;
+            continue;
+        }
+        EXPECT_EQ(a->host, row.host) << row.text;
+        EXPECT_EQ(a->port, row.port) << row.text;
+        EXPECT_EQ(a->security, row.security) << row.text;
+    }
 }
 
 TEST(ServerAddress, RefusedForms) {

@@ -7,7 +7,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/Profile_headless.h"
-#include "tests/settings/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/Profile_headless.h"
 #include "settings/SettingsFiles.h"
 #include "settings/StoredPassword.h"
-#include "tests/settings/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -21,21 +21,13 @@ namespace fs = std::filesystem;
 
 class SettingsFilesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        platform::SetAnsiCodePage(932);
-        fs::create_directories(MailData());
-        fs::create_directories(Work());
-        previous_ = fs::current_path();
-        fs::current_path(Work());
-    }
-    void TearDown() override { fs::current_path(previous_); }
+    void SetUp() override { platform::SetAnsiCodePage(932); }
 
-    fs::path Program() const { return root_.Path() / "program"; }
-    fs::path MailData() const { return Program() / "★MailData"; }
-    fs::path Work() const { return root_.Path() / "work"; }
+    fs::path Program() const { return folders_.Program(); }
+    fs::path MailData() const { return folders_.MailData(); }
+    fs::path Work() const { return folders_.Work(); }
 
-    TempFolder root_;
-    fs::path previous_;
+    ProgramFolders folders_;
     platform::HeadlessProfile profile_;
     SettingsFiles files_{profile_, Program().wstring()};
 };

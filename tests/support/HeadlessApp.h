@@ -3,7 +3,6 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "app/App.h"
@@ -18,39 +17,24 @@
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"
 #include "tests/support/FakeMailLibrary.h"
+#include "tests/support/TempFolder.h"
 
 class HeadlessApp {
 public:
     HeadlessApp() {
-        root_ = std::filesystem::temp_directory_path() /
-                ("sorabune-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-        std::filesystem::create_directories(ProgramFolder() / "★MailData");
-        std::filesystem::create_directories(WorkingDirectory());
-        previousDirectory_ = std::filesystem::current_path();
-        std::filesystem::current_path(WorkingDirectory());
         gui.SetProgramFolder(ProgramFolder().wstring());
         gui.SetRegionDeleter([this](platform::RegionHandle r) { regions.DeleteObject(r); });
     }
-    ~HeadlessApp() {
-        app.reset();
-        std::filesystem::current_path(previousDirectory_);
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
+    ~HeadlessApp() { app.reset(); }  // before the folders go
 
-    std::filesystem::path ProgramFolder() const { return root_ / "program"; }
-    std::filesystem::path WorkingDirectory() const { return root_ / "work"; }
-    std::filesystem::path FlagFile() const { return ProgramFolder() / "★MailData" / "ini.ini"; }
-    std::filesystem::path AccountFile() const { return ProgramFolder() / "★MailData" / "iniIdPass.ini"; }
+    std::filesystem::path ProgramFolder() const { return folders_.Program(); }
+    std::filesystem::path WorkingDirectory() const { return folders_.Work(); }
+    std::filesystem::path FlagFile() const { return folders_.MailData() / "ini.ini"; }
+    std::filesystem::path AccountFile() const { return folders_.MailData() / "iniIdPass.ini"; }
     std::filesystem::path ServerFile() const { return WorkingDirectory() / "quillo.ini"; }
 
-    static void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string ReadFile(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    static void WriteFile(const std::filesystem::path& path, const std::string& bytes) { TempFolder::Put(path, bytes); }
+    static std::string ReadFile(const std::filesystem::path& path) { return TempFolder::Take(path); }
 
     // Starts the program as the window system would.
     App& Start() {
@@ -82,7 +66,5 @@ public:
     std::unique_ptr<App> app;
 
 private:
-    static inline int counter_ = 0;
-    std::filesystem::path root_;
-    std::filesystem::path previousDirectory_;
+    ProgramFolders folders_;
 };
