@@ -46,7 +46,7 @@ class App:
         self._log = None
         self.started_at = None
         self.evidence_dir = directory  # where fail() leaves its screenshot; the test case points it elsewhere
-        self.env = session.env  # the program's environment; a test may give one run its own DLL overrides
+        self._env = session.env  # the program's environment; a test may give one run its own DLL overrides
 
     # ----- settings files -------------------------------------------------------------------------------
     def write_ini(self, content):
@@ -93,7 +93,11 @@ class App:
     @property
     def env(self):
         locale = LOCALES[self.code_page]
-        return dict(self.session.env, LANG=locale, LC_ALL=locale)
+        return dict(self._env, LANG=locale, LC_ALL=locale)
+
+    @env.setter
+    def env(self, value):
+        self._env = value
 
     @property
     def driver(self):
