@@ -51,9 +51,9 @@ void LoadAccount(App& app) {
 }
 
 // Status, size and fetch of one message; false once the connection is gone. `fetched` tells whether the
-// server handed the message out. The calls go out as TOP n 0, LIST n, RETR n (RETR only after a size), message
-// after message: nmail's CommandPipe predicts exactly this order to pipeline them, so keep it in step with
-// CommandPipe.h when it changes.
+// server handed the message out. The three calls ask TOP n 0, LIST n, then RETR n (only after a size), message
+// after message: nmail's CommandPipe predicts exactly this order to pipeline the commands, so a change here
+// goes with one there.
 bool FetchOne(int handle, int n, WorkBuffers& buf, bool& fetched) {
     int status = nmail::NMailPop3GetMailStatus(handle, n, buf.a, buf.b, buf.c, buf.d, 0);
     int size = nmail::NMailPop3GetMailSize(handle, n);
