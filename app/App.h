@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "app/Platform.h"
 #include "app/Random.h"
-#include "platform/Platform.h"
 #include "settings/SettingsFiles.h"
 #include "settings/SettingsValues.h"
 

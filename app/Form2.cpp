@@ -4,6 +4,7 @@
 #include "app/App.h"
 #include "app/Sound.h"
 #include "mascot/Form1.h"
+#include "platform/nmail/NMail.h"
 #include "resources/layouts/Form2Layout.h"
 #include "settings/SetForm.h"
 
@@ -27,14 +28,14 @@ void Form2::OnLoadStep() {
 
     app_.Files().LoadServerSettings(app_.Settings());
 
-    app_.Platform().mail.NMailInitializeWinSock();
-    app_.Platform().mail.NMailSetOption(1, 8192);
+    nmail::NMailInitializeWinSock();
+    nmail::NMailSetOption(nmail::kOptionTextCapacity, 8192);
 }
 
 void Form2::OnUnloadStep() {
     CloseSoundEffect(app_.Platform().mci);
     app_.GetForm1().Unload();
-    app_.Platform().mail.NMailEndWinSock();
+    nmail::NMailEndWinSock();
     app_.Gui().EndProgram();
 }
 

@@ -1,11 +1,10 @@
-// Program entry: the Windows backends, the mail library and the program itself, then the message loop.
+// Program entry: the Windows backends and the program itself, then the message loop.
 #include <windows.h>
 #undef MessageBox
 
 #include "app/App.h"
+#include "app/Platform.h"
 #include "platform/Backends_win.h"
-#include "platform/MailLibrary.h"
-#include "platform/Platform.h"
 #include "platform/Profile_win.h"
 #include "platform/forms/Gui_win.h"
 
@@ -20,8 +19,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     platform::Win32Mci mci;
     platform::Win32DialUp dialUp;
     platform::Win32Browser browser;
-    std::unique_ptr<platform::MailLibrary> mail = platform::CreateNMailLibrary();
-    platform::Platform platform{gui, regions, profile, mci, dialUp, browser, *mail};
+    platform::Platform platform{gui, regions, profile, mci, dialUp, browser};
 
     App app(platform);
     app.Start();

@@ -12,6 +12,7 @@
 #include "platform/CodePage.h"
 #include "platform/File.h"
 #include "platform/Protect.h"
+#include "platform/nmail/NMail.h"
 #include "resources/layouts/IdPassFormLayout.h"
 #include "resources/layouts/MsgFormLayout.h"
 #include "resources/layouts/SetFormLayout.h"
@@ -50,26 +51,28 @@ void LoadAccount(App& app) {
 }
 
 // Status, size and fetch of one message; false once the connection is gone. `fetched` tells whether the
-// server handed the message out.
-bool FetchOne(platform::MailLibrary& mail, int handle, int n, WorkBuffers& buf, bool& fetched) {
-    int status = mail.NMailPop3GetMailStatus(handle, n, buf.a, buf.b, buf.c, buf.d, 0);
-    int size = mail.NMailPop3GetMailSize(handle, n);
+// server handed the message out. The three calls ask TOP n 0, LIST n, then RETR n (only after a size), message
+// after message: nmail's CommandPipe predicts exactly this order to pipeline the commands, so a change here
+// goes with one there.
+bool FetchOne(int handle, int n, WorkBuffers& buf, bool& fetched) {
+    int status = nmail::NMailPop3GetMailStatus(handle, n, buf.a, buf.b, buf.c, buf.d, 0);
+    int size = nmail::NMailPop3GetMailSize(handle, n);
     int result = size;  // the size query failed: nothing to fetch into
     if (size >= 0) {
         std::vector<char> body(size_t(std::min(size, kMaxFetchBuffer - 1)) + 1, ' ');
-        result = mail.NMailPop3GetMail(handle, n, buf.a, buf.b, buf.c, buf.d, body, 0, 0);
+        result = nmail::NMailPop3GetMail(handle, n, buf.a, buf.b, buf.c, buf.d, body, 0, 0);
     }
     fetched = result == 0;
-    return status != platform::kMailConnectionGone && result != platform::kMailConnectionGone;
+    return status != nmail::kConnectionGone && result != nmail::kConnectionGone;
 }
 
 // Every message from 1 to `count`, whatever the count. The loop ends early once no fetch can succeed: the
 // connection is gone, or the server has refused kMaxRefusedInARow messages one after another.
-void FetchAll(platform::MailLibrary& mail, int handle, int count, WorkBuffers& buf) {
+void FetchAll(int handle, int count, WorkBuffers& buf) {
     int refusedInARow = 0;
     for (int n = 1; n <= count; ++n) {
         bool fetched = false;
-        if (!FetchOne(mail, handle, n, buf, fetched))
+        if (!FetchOne(handle, n, buf, fetched))
             return;
         refusedInARow = fetched ? 0 : refusedInARow + 1;
         if (refusedInARow == kMaxRefusedInARow || n == count)
@@ -82,7 +85,7 @@ void FetchAll(platform::MailLibrary& mail, int handle, int count, WorkBuffers& b
 void ShowLibraryError(App& app) {
     std::vector<wchar_t> text(kTextBufferSize);
     int capacity = kTextBufferSize;
-    app.Platform().mail.NMailGetMessageW(0, text.data(), &capacity);
+    nmail::NMailGetMessageW(0, text.data(), &capacity);
     app.Gui().MessageBox(TrimAtNul(std::wstring_view(text.data(), text.size())), L"エラー", kPlainMessageBox);
 }
 
@@ -95,13 +98,12 @@ int LogInAndFetch(App& app, int handle) {
         return 0;
     }
     WorkBuffers buf;
-    platform::MailLibrary& mail = app.Platform().mail;
     std::string password = platform::ToAnsi(s.UserPassword);
     int count =
-        mail.NMailPop3Authenticate(handle, platform::ToAnsi(s.UserId), password, s.UseApop != 0 ? kApopFlag : 0);
+        nmail::NMailPop3Authenticate(handle, platform::ToAnsi(s.UserId), password, s.UseApop != 0 ? kApopFlag : 0);
     platform::Wipe(password);
     if (count > 0)
-        FetchAll(mail, handle, count, buf);
+        FetchAll(handle, count, buf);
     else if (count < 0)
         ShowLibraryError(app);
     return count;
@@ -134,14 +136,13 @@ void CheckMail(App& app) {
     if (unusable) {
         app.Gui().MessageBox(*unusable, L"エラー", kPlainMessageBox);
     } else {
-        platform::MailLibrary& mail = app.Platform().mail;
-        int handle = mail.NMailPop3Connect(platform::ToAnsi(server));
+        int handle = nmail::NMailPop3Connect(platform::ToAnsi(server));
         app.GetSetForm()[setform_layout::Text1].SetText(L"メールのチェックをしています。");
         if (handle == kNoConnection) {
             ShowLibraryError(app);
         } else {
             count = LogInAndFetch(app, handle);
-            mail.NMailPop3Close(handle);
+            nmail::NMailPop3Close(handle);
         }
     }
     Report(app, count);

@@ -15,7 +15,6 @@
 #include "mascot/Form1.h"
 #include "mascot/FrameShape.h"
 #include "platform/Backends_headless.h"
-#include "platform/MailLibrary.h"
 #include "platform/Profile_headless.h"
 #include "platform/Region_headless.h"
 #include "platform/forms/Gui_headless.h"
@@ -77,8 +76,7 @@ void BM_OneTick(benchmark::State& state) {
     platform::HeadlessMci mci;
     platform::HeadlessDialUp dialUp;
     platform::HeadlessBrowser browser;
-    std::unique_ptr<platform::MailLibrary> mail = platform::CreateNMailLibrary();
-    platform::Platform platform{gui, regions, profile, mci, dialUp, browser, *mail};
+    platform::Platform platform{gui, regions, profile, mci, dialUp, browser};
     App app(platform);
     Form1& form = app.GetForm1();
     form.Load();

@@ -10,7 +10,6 @@
 
 #include "app/App.h"
 #include "platform/Backends_headless.h"
-#include "platform/MailLibrary.h"
 #include "platform/Profile_headless.h"
 #include "platform/Region_headless.h"
 #include "platform/forms/Gui_headless.h"
@@ -39,8 +38,7 @@ int main(int argc, char** argv) {
     platform::HeadlessMci mci;
     platform::HeadlessDialUp dialUp;
     platform::HeadlessBrowser browser;
-    std::unique_ptr<platform::MailLibrary> mail = platform::CreateNMailLibrary();
-    platform::Platform platform{gui, regions, profile, mci, dialUp, browser, *mail};
+    platform::Platform platform{gui, regions, profile, mci, dialUp, browser};
     App app(platform);
     app.Start();
     app.GetSetForm().Show();

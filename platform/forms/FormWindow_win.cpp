@@ -13,7 +13,7 @@ namespace platform::win {
 
 namespace {
 
-bool g_eventsBlocked = false;
+bool gEventsBlocked = false;
 
 int ShiftState(WPARAM keys) {
     int shift = 0;
@@ -64,11 +64,11 @@ void FormWindow::TrackFocus() {
 }
 
 void FormWindow::BlockEvents() {
-    g_eventsBlocked = true;
+    gEventsBlocked = true;
 }
 
 bool FormWindow::EventsAllowed() const {
-    return !g_eventsBlocked;
+    return !gEventsBlocked;
 }
 
 LRESULT CALLBACK FormWindow::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

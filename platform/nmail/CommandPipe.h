@@ -1,10 +1,8 @@
-// Which commands go out ahead of their replies (POP3 pipelining, RFC 2449). The mail check asks, for each
-// message n from 1 up, TOP n 0, then LIST n, then RETR n. While prediction is on, LIST goes out for the next
-// kListAhead messages, then TOP n 0 and RETR n follow message by message; RETR n only once the reply to LIST n
-// has been read and gave a size, so the server never hands out (and marks as seen) a message the check will
-// not ask for. Replies wait in the socket until they are asked for; the LIST replies read on the way are kept
-// here, so the size of a message is known before its header and body are read. Bookkeeping only: the
-// session reads and writes.
+// Which commands go out ahead of their replies (POP3 pipelining, RFC 2449), as README.md's "How the mail check
+// talks to the server" describes it. It predicts the mail check's own order exactly (MailCheck.cpp, FetchOne): for
+// each message n from 1 up, TOP n 0, then LIST n, then RETR n. LIST runs kListAhead messages ahead; RETR n goes out
+// only once the reply to LIST n has been read and gave a size. The LIST replies read on the way are kept here, so a
+// message's size is known before its header and body are read. Bookkeeping only: the session reads and writes.
 #pragma once
 
 #include <cstddef>

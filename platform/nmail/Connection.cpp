@@ -101,7 +101,7 @@ std::unique_ptr<Pop3Session> OpenSession(const ServerAddress& address,
         // CAPA all the same, for PIPELINING; an STLS it lists is not used.
         auto session = std::make_unique<Pop3Session>(std::move(stream), settings.responseTimeout);
         if (!session->Start() || !session->ReadCapabilities())
-            return Failed(session->error(), error);
+            return Failed(session->Error(), error);
         return session;
     }
 
@@ -111,11 +111,11 @@ std::unique_ptr<Pop3Session> OpenSession(const ServerAddress& address,
     if (address.security == Security::Tls && !Secure(secure, address, settings, error))
         return nullptr;
     if (!session->Start() || !session->ReadCapabilities())
-        return Failed(session->error(), error);
+        return Failed(session->Error(), error);
     if (address.security == Security::StlsOffered && session->HasCapability("STLS")) {
         std::wstring tlsError;
         if (!session->StartTls([&] { return Secure(secure, address, settings, tlsError); }))
-            return Failed(tlsError.empty() ? session->error() : tlsError, error);
+            return Failed(tlsError.empty() ? session->Error() : tlsError, error);
     }
     return session;
 }

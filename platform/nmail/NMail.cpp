@@ -50,14 +50,14 @@ Pop3Session* Find(int handle) {
 
 int Outcome(Pop3Session& session, int result) {
     if (result < 0)
-        gLastError = session.error();
+        gLastError = session.Error();
     return result;
 }
 
 // The result of a per-message call: kConnectionGone tells the caller that no later call can succeed.
 int MessageOutcome(Pop3Session& session, int result) {
     Outcome(session, result);
-    return result < 0 && session.dead() ? kConnectionGone : result;
+    return result < 0 && session.Dead() ? kConnectionGone : result;
 }
 
 std::wstring_view LastErrorText(int) {

@@ -1,7 +1,8 @@
 // One POP3 conversation (RFC 1939) over a Stream: greeting, CAPA, STLS, login, STAT, LIST, TOP, RETR and QUIT.
 // When CAPA lists PIPELINING, the commands the mail check will ask next go out ahead (CommandPipe).
 // The session never sends DELE. Any transport failure or protocol desync kills it for good: from then on
-// every call fails at once. So does running out of kMessagesTime after login.
+// every call fails at once. So does running out of kMessagesTime after login. The bounds and time limits below are
+// the ones README.md's "How the mail check talks to the server" gives.
 #pragma once
 
 #include <chrono>
@@ -23,18 +24,14 @@ class Pop3Session {
 public:
     // Status lines longer than this (line end excluded) are refused.
     static constexpr size_t kMaxStatusLine = 8192;
-    // A multi-line reply (TOP, RETR) may hold twice the size LIST gave for that message on this connection
-    // plus kReplyMargin (room for bare line ends counted as one octet, and for dot-stuffing), and never more
-    // than kMaxReplyBytes, which is also the bound when LIST has not given the size. A header (TOP n 0) is
-    // never more than kMaxHeaderBytes.
+    // A multi-line reply (TOP, RETR): twice LIST's size plus kReplyMargin (bare line ends, dot-stuffing), at most
+    // kMaxReplyBytes, also without a size; a header (TOP n 0) at most kMaxHeaderBytes.
     static constexpr uint64_t kReplyMargin = 64 * 1024;
     static constexpr uint64_t kMaxReplyBytes = 128 * 1024 * 1024;
     static constexpr uint64_t kMaxHeaderBytes = 1024 * 1024;
-    // Besides the response time for every pause, a multi-line reply as a whole must arrive within the response
-    // time plus one second for every kMinReplyRate octets received (a dial-up line keeps well above that).
+    // A multi-line reply as a whole: the response time plus one second for every kMinReplyRate octets received.
     static constexpr uint64_t kMinReplyRate = 4096;
-    // From login on, the messages must be read within this: a server that serves for ever, or slowly, cannot
-    // hold the check longer. Past it every call fails and the connection is closed.
+    // From login on, the messages must be read within this, so no server holds the check longer.
     static constexpr std::chrono::minutes kMessagesTime{5};
 
     // `now` reads the clock (tests give their own).
@@ -46,8 +43,8 @@ public:
 
     // Reads the server's greeting; false when it is not "+OK".
     bool Start();
-    // CAPA, asked after the greeting. A server that answers -ERR simply lists nothing; false only when the
-    // connection failed.
+    // CAPA, asked after the greeting. A server that answers -ERR simply lists nothing; false when the connection
+    // failed, or when the list runs past 1,024 lines (16 times the 64 kept): the session is then dead.
     bool ReadCapabilities();
     // Whether CAPA listed `name` as the first word of a line (case-insensitive).
     bool HasCapability(std::string_view name) const;
@@ -67,9 +64,9 @@ public:
     void Quit();
 
     // The last failure's text.
-    const std::wstring& error() const { return error_; }
+    const std::wstring& Error() const { return error_; }
     // True once the connection is gone: every later call fails at once without sending anything.
-    bool dead() const { return state_ == State::Dead; }
+    bool Dead() const { return state_ == State::Dead; }
 
 private:
     enum class State { Greeting, Authorization, Transaction, Dead };

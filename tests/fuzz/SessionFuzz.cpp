@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (session.Start() && session.ReadCapabilities()) {
         int count = session.Login("user", "secret", (flags & 1) != 0);
         Require(count >= -1);
-        Require(session.HasCapability("PIPELINING") == bool(NMAIL_FUZZ_PIPELINED) || session.dead());
+        Require(session.HasCapability("PIPELINING") == bool(NMAIL_FUZZ_PIPELINED) || session.Dead());
         Buffers buffers((flags & 4) != 0 ? 4096 : 16);
         int calls = 0;
         for (int n = 1; n <= count && calls < kMaxCalls; ++n) {

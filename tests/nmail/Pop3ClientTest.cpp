@@ -735,8 +735,8 @@ TEST(Pop3Session, MessagesMustBeReadWithinTheTimeAfterLogin) {
         gTestNow += 1s;  // each message takes a second
     }
     EXPECT_EQ(fetched, 300);
-    EXPECT_TRUE(session.dead());
-    EXPECT_TRUE(Contains(session.error(), L"5 分"));
+    EXPECT_TRUE(session.Dead());
+    EXPECT_TRUE(Contains(session.Error(), L"5 分"));
     EXPECT_TRUE(stream.written.ends_with("RETR 300\r\n")) << "nothing sent once the time is over";
 
     // A reply under way ends with the time too: 2 MiB at 4 KiB a second would take 512 s.
@@ -753,7 +753,7 @@ TEST(Pop3Session, MessagesMustBeReadWithinTheTimeAfterLogin) {
     trickle.tick = 1s;
     EXPECT_FALSE(late.FetchMessage(1, buffers));
     EXPECT_EQ(gTestNow, Deadline() + Pop3Session::kMessagesTime);
-    EXPECT_EQ(late.error(), text::kMessagesTooLong);
+    EXPECT_EQ(late.Error(), text::kMessagesTooLong);
 }
 
 TEST(Pop3Session, ClosingWithRepliesQueuedFromASlowServerTakesOneResponseTime) {

@@ -62,7 +62,7 @@ public:
     platform::HeadlessDialUp dialUp;
     platform::HeadlessBrowser browser;
     FakeMailLibrary mail;
-    platform::Platform platform{gui, regions, profile, mci, dialUp, browser, mail};
+    platform::Platform platform{gui, regions, profile, mci, dialUp, browser};
     std::unique_ptr<App> app;
 
 private:

@@ -1,9 +1,10 @@
-// Everything outside the program's own logic, gathered so each window reaches it through one reference.
+// The platform's services, gathered where the program is assembled (main_win.cpp, or the tests' headless
+// program) so each window reaches them through one reference. The mail library is not among them: the
+// program calls nmail's functions directly, and the tests link a recording stand-in in their place.
 #pragma once
 
 #include "platform/Browser.h"
 #include "platform/DialUp.h"
-#include "platform/MailLibrary.h"
 #include "platform/Mci.h"
 #include "platform/Profile.h"
 #include "platform/Region.h"
@@ -18,7 +19,6 @@ struct Platform {
     Mci& mci;
     DialUp& dialUp;
     Browser& browser;
-    MailLibrary& mail;
 };
 
 }  // namespace platform
