@@ -77,7 +77,10 @@ ChildClass ClassFor(const ControlDef& c) {
                 return {L"BUTTON", BS_OWNERDRAW, 0};
             return {L"BUTTON", DWORD(c.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
         case ControlKind::TextBox:
-            return {L"EDIT", DWORD(ES_LEFT | ES_AUTOHSCROLL | (c.passwordChar ? ES_PASSWORD : 0)), WS_EX_CLIENTEDGE};
+            return {
+                L"EDIT",
+                DWORD(ES_LEFT | ES_AUTOHSCROLL | (c.passwordChar ? ES_PASSWORD : 0) | (c.readOnly ? ES_READONLY : 0)),
+                WS_EX_CLIENTEDGE};
         case ControlKind::Label: return {L"STATIC", SS_LEFT, 0};
         case ControlKind::CheckBox: return {L"BUTTON", BS_AUTOCHECKBOX, 0};
         case ControlKind::PictureBox: return {L"STATIC", SS_OWNERDRAW, 0};
@@ -160,25 +163,47 @@ void FormWindow::CreateControl(int index) {
     if (c.tabIndex >= 0)
         style |= WS_TABSTOP;
     const PixelRect& r = slot.rect;
+    std::wstring caption(c.caption);
+    if (c.kind == ControlKind::CheckBox && !CheckCaptionShows(caption, r.width))
+        caption.clear();  // else its clipped remains, and a dotted focus frame around them, stand beside the box
     slot.hwnd =
-        CreateWindowExW(cls.exStyle, cls.className, std::wstring(c.caption).c_str(), style, r.x, r.y, r.width, r.height,
-                        s_.hwnd, reinterpret_cast<HMENU>(INT_PTR(kFirstControlId + index)), ui_.instance, nullptr);
+        CreateWindowExW(cls.exStyle, cls.className, caption.c_str(), style, r.x, r.y, r.width, r.height, s_.hwnd,
+                        reinterpret_cast<HMENU>(INT_PTR(kFirstControlId + index)), ui_.instance, nullptr);
     if (!slot.hwnd)
         return;
     SendMessageW(slot.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(ui_.font), FALSE);
     if (c.kind == ControlKind::Label)
-        FitLabelFont(slot, c.caption);
+        FitFont(slot, c.caption, r.width, r.height);
+    if (c.kind == ControlKind::TextBox) {
+        // A box's line is as tall as its font, so only the height has to fit, inside the sunken edge.
+        RECT client{};
+        GetClientRect(slot.hwnd, &client);
+        FitFont(slot, L"", 0, client.bottom);
+    }
     if (c.kind == ControlKind::TextBox && c.passwordChar)
         SendMessageW(slot.hwnd, EM_SETPASSWORDCHAR, c.passwordChar, 0);
     slot.nameAtom = GlobalAddAtomW(ControlName(c).c_str());
     SetPropW(slot.hwnd, kControlProperty, reinterpret_cast<HANDLE>(UINT_PTR(slot.nameAtom)));
 }
 
-// Labels keep the sizes of their layout. Where the system's font runs larger than the one the layout
-// was made with, the label's text is drawn smaller (down to a readable size) rather than losing its end.
-void FormWindow::FitLabelFont(ControlSlot& slot, std::wstring_view caption) {
+// True when a check box as wide as `width` has room beside its box for at least the caption's first letter.
+bool FormWindow::CheckCaptionShows(std::wstring_view caption, int width) const {
+    if (caption.empty())
+        return false;
+    ScopedGetDC screen(nullptr);
+    ScopedSelect select(screen.Get(), ui_.font);
+    SIZE first{};
+    if (!GetTextExtentPoint32W(screen.Get(), caption.data(), 1, &first))
+        return true;
+    return width - GetSystemMetrics(SM_CXMENUCHECK) >= first.cx;
+}
+
+// Labels and text boxes keep the sizes of their layout. Where the system's font runs larger than the one
+// the layout was made with (Yu Gothic UI's lines are taller than MS UI Gothic's), the text is drawn smaller,
+// down to a readable size, rather than losing its end or the feet of its letters. A width of 0 is no limit.
+void FormWindow::FitFont(ControlSlot& slot, std::wstring_view text, int width, int height) {
     constexpr LONG kSmallestReadable = 10;  // pixels
-    std::wstring shown(caption);
+    std::wstring shown(text);
     std::erase(shown, L'&');  // access-key marks are not drawn
     ScopedGetDC screen(nullptr);
     ScopedSelect select(screen.Get(), ui_.font);
@@ -188,14 +213,15 @@ void FormWindow::FitLabelFont(ControlSlot& slot, std::wstring_view caption) {
     if (!GetTextExtentPoint32W(screen.Get(), shown.c_str(), int(shown.size()), &extent) ||
         !GetTextMetricsW(screen.Get(), &metrics) || !GetObjectW(ui_.font, sizeof lf, &lf) || lf.lfHeight == 0)
         return;
-    if (extent.cx <= slot.rect.width && metrics.tmHeight <= slot.rect.height)
+    bool tooWide = width > 0 && extent.cx > width;
+    if (!tooWide && metrics.tmHeight <= height)
         return;
     LONG size = std::abs(lf.lfHeight);
     LONG fitted = size;
-    if (extent.cx > slot.rect.width)
-        fitted = std::min(fitted, size * slot.rect.width / extent.cx);
-    if (metrics.tmHeight > slot.rect.height)
-        fitted = std::min(fitted, size * slot.rect.height / metrics.tmHeight);
+    if (tooWide)
+        fitted = std::min(fitted, size * width / extent.cx);
+    if (metrics.tmHeight > height)
+        fitted = std::min(fitted, size * height / metrics.tmHeight);
     fitted = std::max(fitted, kSmallestReadable);
     if (fitted >= size)
         return;

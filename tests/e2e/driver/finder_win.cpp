@@ -276,6 +276,16 @@ JsonObject controlJson(HWND control) {
         DWORD_PTR mask = 0;
         SendMessageTimeoutW(control, EM_GETPASSWORDCHAR, 0, 0, SMTO_ABORTIFHUNG, 2000, &mask);
         json.raw("password_char", mask ? quote(std::wstring(1, static_cast<wchar_t>(mask))) : "null");
+        // The line of text (a single-line box's formatting rectangle is one font line high) and the room inside
+        // the sunken edge: the line must fit, or the feet of the letters are cut off.
+        RECT line{}, inside{};
+        DWORD_PTR got = 0;
+        bool known = SendMessageTimeoutW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&line), SMTO_ABORTIFHUNG,
+                                         2000, &got) != 0;
+        GetClientRect(control, &inside);
+        json.number("line_height", known ? line.bottom - line.top : -1)
+            .number("line_bottom", known ? line.bottom : -1)
+            .number("client_height", inside.bottom);
     }
     return json;
 }
