@@ -62,6 +62,7 @@ finish() {
     if [ -n "$xvfb" ]; then
         kill "$xvfb" 2>/dev/null
         wait "$xvfb" 2>/dev/null
+        rm -f "$data/display"
     fi
 }
 trap finish EXIT
@@ -71,17 +72,18 @@ trap 'finish; exit 143' TERM
 # The prefix is made once per Wine version, then left to settle: the boot goes on in the background
 # (services, the first-start setup), and a program started during it can meet a second service manager and
 # wait for ever on the first browser it opens.
-prefix_recipe="$(wine --version) sorabune-1"
+prefix_recipe="$(wine --version) sorabune-2"
 if [ "$(cat "$WINEPREFIX/.sorabune-ready" 2>/dev/null)" != "$prefix_recipe" ]; then
     echo "Preparing the Wine prefix $WINEPREFIX (the first time: about 30 s and 700 MB)."
     ja wineboot --init >/dev/null 2>&1
     # The title bar's buttons are Marlett's glyphs; Wine finds its copy by name only in the prefix's Fonts.
     [ -f /usr/share/wine/fonts/marlett.ttf ] && cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     # Without an HTML engine Wine's browser object shows an empty window. Without the object the program
-    # opens its page with the shell, which hands it to the desktop's browser.
-    printf 'REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software\\Classes\\InternetExplorer.Application]\r\n' \
-        >"$WINEPREFIX/no-browser-object.reg"
-    ja wine regedit /S "$WINEPREFIX/no-browser-object.reg" >/dev/null 2>&1
+    # opens its page with the shell, and .html files (left unregistered with the engine) go to Wine's
+    # winebrowser, which hands them to the desktop's browser.
+    printf '%s\r\n' 'REGEDIT4' '' '[-HKEY_LOCAL_MACHINE\Software\Classes\InternetExplorer.Application]' '' \
+        '[HKEY_LOCAL_MACHINE\Software\Classes\.html]' '@="htmlfile"' >"$WINEPREFIX/sorabune.reg"
+    ja wine regedit /S "$WINEPREFIX/sorabune.reg" >/dev/null 2>&1
     ja wineserver -w
     echo "$prefix_recipe" >"$WINEPREFIX/.sorabune-ready"
 fi
