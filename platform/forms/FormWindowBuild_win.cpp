@@ -70,6 +70,16 @@ struct ChildClass {
     DWORD exStyle;
 };
 
+// The text's extent and the height of a line in `font`.
+bool Measure(HDC dc, HFONT font, const std::wstring& text, SIZE& extent, LONG& lineHeight) {
+    ScopedSelect select(dc, font);
+    TEXTMETRICW metrics{};
+    if (!GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &extent) || !GetTextMetricsW(dc, &metrics))
+        return false;
+    lineHeight = metrics.tmHeight;
+    return true;
+}
+
 ChildClass ClassFor(const ControlDef& c) {
     switch (c.kind) {
         case ControlKind::Button:
@@ -202,32 +212,33 @@ bool FormWindow::CheckCaptionShows(std::wstring_view caption, int width) const {
 // the layout was made with (Yu Gothic UI's lines are taller than MS UI Gothic's), the text is drawn smaller,
 // down to a readable size, rather than losing its end or the feet of its letters. A width of 0 is no limit.
 void FormWindow::FitFont(ControlSlot& slot, std::wstring_view text, int width, int height) {
-    constexpr LONG kSmallestReadable = 10;  // pixels
+    constexpr LONG kSmallestReadable = 12;  // a line's height in pixels
     std::wstring shown(text);
     std::erase(shown, L'&');  // access-key marks are not drawn
     ScopedGetDC screen(nullptr);
-    ScopedSelect select(screen.Get(), ui_.font);
-    SIZE extent{};
-    TEXTMETRICW metrics{};
     LOGFONTW lf{};
-    if (!GetTextExtentPoint32W(screen.Get(), shown.c_str(), int(shown.size()), &extent) ||
-        !GetTextMetricsW(screen.Get(), &metrics) || !GetObjectW(ui_.font, sizeof lf, &lf) || lf.lfHeight == 0)
+    SIZE extent{};
+    LONG lineHeight = 0;
+    if (!GetObjectW(ui_.font, sizeof lf, &lf) || !Measure(screen.Get(), ui_.font, shown, extent, lineHeight))
         return;
-    bool tooWide = width > 0 && extent.cx > width;
-    if (!tooWide && metrics.tmHeight <= height)
+    auto fits = [&] { return (width <= 0 || extent.cx <= width) && lineHeight <= height; };
+    if (fits())
         return;
-    LONG size = std::abs(lf.lfHeight);
-    LONG fitted = size;
-    if (tooWide)
+    // Sizes are asked for as a line's whole height (a positive lfHeight), the measure that has to fit. Widths
+    // do not shrink exactly with it, so the estimate is measured and made smaller until it fits.
+    LONG size = lineHeight;
+    LONG fitted = std::min<LONG>(size, height);
+    if (width > 0 && extent.cx > width)
         fitted = std::min(fitted, size * width / extent.cx);
-    if (metrics.tmHeight > height)
-        fitted = std::min(fitted, size * height / metrics.tmHeight);
-    fitted = std::max(fitted, kSmallestReadable);
-    if (fitted >= size)
-        return;
-    lf.lfHeight = lf.lfHeight < 0 ? -fitted : fitted;
-    lf.lfWidth = 0;
-    slot.fittedFont.Reset(CreateFontIndirectW(&lf));
+    for (fitted = std::max(fitted, kSmallestReadable); fitted < size; --fitted) {
+        lf.lfHeight = fitted;
+        lf.lfWidth = 0;
+        slot.fittedFont.Reset(CreateFontIndirectW(&lf));
+        if (!slot.fittedFont || !Measure(screen.Get(), slot.fittedFont.Get(), shown, extent, lineHeight))
+            return;
+        if (fits() || fitted == kSmallestReadable)
+            break;
+    }
     if (slot.fittedFont)
         SendMessageW(slot.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(slot.fittedFont.Get()), FALSE);
 }
