@@ -5,6 +5,8 @@
 #   scripts/run.sh             the demo, in ~/.local/share/sorabune/demo (your own settings stay untouched)
 #   scripts/run.sh --no-demo   with your own settings in ~/.local/share/sorabune/program and work
 #   scripts/run.sh --no-build  starts what build/windows/dist already holds (with or without the demo)
+# SORABUNE_DEMO_PORT moves the demo server (default 11110, and TLS on the next port); SORABUNE_WINDOWS_BUILD
+# names another Windows build folder.
 # Closing the program, a right click on the mascot, Ctrl+C or a kill of this script end everything it
 # started: Wine, the demo's Dovecot and mailbox, and the virtual display.
 set -euo pipefail
