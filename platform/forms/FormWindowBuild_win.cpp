@@ -70,6 +70,16 @@ struct ChildClass {
     DWORD exStyle;
 };
 
+// The text's extent and the height of a line in `font`.
+bool Measure(HDC dc, HFONT font, const std::wstring& text, SIZE& extent, LONG& lineHeight) {
+    ScopedSelect select(dc, font);
+    TEXTMETRICW metrics{};
+    if (!GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &extent) || !GetTextMetricsW(dc, &metrics))
+        return false;
+    lineHeight = metrics.tmHeight;
+    return true;
+}
+
 ChildClass ClassFor(const ControlDef& c) {
     switch (c.kind) {
         case ControlKind::Button:
@@ -77,7 +87,10 @@ ChildClass ClassFor(const ControlDef& c) {
                 return {L"BUTTON", BS_OWNERDRAW, 0};
             return {L"BUTTON", DWORD(c.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
         case ControlKind::TextBox:
-            return {L"EDIT", DWORD(ES_LEFT | ES_AUTOHSCROLL | (c.passwordChar ? ES_PASSWORD : 0)), WS_EX_CLIENTEDGE};
+            return {
+                L"EDIT",
+                DWORD(ES_LEFT | ES_AUTOHSCROLL | (c.passwordChar ? ES_PASSWORD : 0) | (c.readOnly ? ES_READONLY : 0)),
+                WS_EX_CLIENTEDGE};
         case ControlKind::Label: return {L"STATIC", SS_LEFT, 0};
         case ControlKind::CheckBox: return {L"BUTTON", BS_AUTOCHECKBOX, 0};
         case ControlKind::PictureBox: return {L"STATIC", SS_OWNERDRAW, 0};
@@ -160,48 +173,72 @@ void FormWindow::CreateControl(int index) {
     if (c.tabIndex >= 0)
         style |= WS_TABSTOP;
     const PixelRect& r = slot.rect;
+    std::wstring caption(c.caption);
+    if (c.kind == ControlKind::CheckBox && !CheckCaptionShows(caption, r.width))
+        caption.clear();  // else its clipped remains, and a dotted focus frame around them, stand beside the box
     slot.hwnd =
-        CreateWindowExW(cls.exStyle, cls.className, std::wstring(c.caption).c_str(), style, r.x, r.y, r.width, r.height,
-                        s_.hwnd, reinterpret_cast<HMENU>(INT_PTR(kFirstControlId + index)), ui_.instance, nullptr);
+        CreateWindowExW(cls.exStyle, cls.className, caption.c_str(), style, r.x, r.y, r.width, r.height, s_.hwnd,
+                        reinterpret_cast<HMENU>(INT_PTR(kFirstControlId + index)), ui_.instance, nullptr);
     if (!slot.hwnd)
         return;
     SendMessageW(slot.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(ui_.font), FALSE);
     if (c.kind == ControlKind::Label)
-        FitLabelFont(slot, c.caption);
+        FitFont(slot, c.caption, r.width, r.height);
+    if (c.kind == ControlKind::TextBox) {
+        // A box's line is as tall as its font, so only the height has to fit, inside the sunken edge.
+        RECT client{};
+        GetClientRect(slot.hwnd, &client);
+        FitFont(slot, L"", 0, client.bottom);
+    }
     if (c.kind == ControlKind::TextBox && c.passwordChar)
         SendMessageW(slot.hwnd, EM_SETPASSWORDCHAR, c.passwordChar, 0);
     slot.nameAtom = GlobalAddAtomW(ControlName(c).c_str());
     SetPropW(slot.hwnd, kControlProperty, reinterpret_cast<HANDLE>(UINT_PTR(slot.nameAtom)));
 }
 
-// Labels keep the sizes of their layout. Where the system's font runs larger than the one the layout
-// was made with, the label's text is drawn smaller (down to a readable size) rather than losing its end.
-void FormWindow::FitLabelFont(ControlSlot& slot, std::wstring_view caption) {
-    constexpr LONG kSmallestReadable = 10;  // pixels
-    std::wstring shown(caption);
-    std::erase(shown, L'&');  // access-key marks are not drawn
+// True when a check box as wide as `width` has room beside its box for at least the caption's first letter.
+bool FormWindow::CheckCaptionShows(std::wstring_view caption, int width) const {
+    if (caption.empty())
+        return false;
     ScopedGetDC screen(nullptr);
     ScopedSelect select(screen.Get(), ui_.font);
-    SIZE extent{};
-    TEXTMETRICW metrics{};
+    SIZE first{};
+    if (!GetTextExtentPoint32W(screen.Get(), caption.data(), 1, &first))
+        return true;
+    return width - GetSystemMetrics(SM_CXMENUCHECK) >= first.cx;
+}
+
+// Labels and text boxes keep the sizes of their layout. Where the system's font runs larger than the one
+// the layout was made with (Yu Gothic UI's lines are taller than MS UI Gothic's), the text is drawn smaller,
+// down to a readable size, rather than losing its end or the feet of its letters. A width of 0 is no limit.
+void FormWindow::FitFont(ControlSlot& slot, std::wstring_view text, int width, int height) {
+    constexpr LONG kSmallestReadable = 12;  // a line's height in pixels
+    std::wstring shown(text);
+    std::erase(shown, L'&');  // access-key marks are not drawn
+    ScopedGetDC screen(nullptr);
     LOGFONTW lf{};
-    if (!GetTextExtentPoint32W(screen.Get(), shown.c_str(), int(shown.size()), &extent) ||
-        !GetTextMetricsW(screen.Get(), &metrics) || !GetObjectW(ui_.font, sizeof lf, &lf) || lf.lfHeight == 0)
+    SIZE extent{};
+    LONG lineHeight = 0;
+    if (!GetObjectW(ui_.font, sizeof lf, &lf) || !Measure(screen.Get(), ui_.font, shown, extent, lineHeight))
         return;
-    if (extent.cx <= slot.rect.width && metrics.tmHeight <= slot.rect.height)
+    auto fits = [&] { return (width <= 0 || extent.cx <= width) && lineHeight <= height; };
+    if (fits())
         return;
-    LONG size = std::abs(lf.lfHeight);
-    LONG fitted = size;
-    if (extent.cx > slot.rect.width)
-        fitted = std::min(fitted, size * slot.rect.width / extent.cx);
-    if (metrics.tmHeight > slot.rect.height)
-        fitted = std::min(fitted, size * slot.rect.height / metrics.tmHeight);
-    fitted = std::max(fitted, kSmallestReadable);
-    if (fitted >= size)
-        return;
-    lf.lfHeight = lf.lfHeight < 0 ? -fitted : fitted;
-    lf.lfWidth = 0;
-    slot.fittedFont.Reset(CreateFontIndirectW(&lf));
+    // Sizes are asked for as a line's whole height (a positive lfHeight), the measure that has to fit. Widths
+    // do not shrink exactly with it, so the estimate is measured and made smaller until it fits.
+    LONG size = lineHeight;
+    LONG fitted = std::min<LONG>(size, height);
+    if (width > 0 && extent.cx > width)
+        fitted = std::min(fitted, size * width / extent.cx);
+    for (fitted = std::max(fitted, kSmallestReadable); fitted < size; --fitted) {
+        lf.lfHeight = fitted;
+        lf.lfWidth = 0;
+        slot.fittedFont.Reset(CreateFontIndirectW(&lf));
+        if (!slot.fittedFont || !Measure(screen.Get(), slot.fittedFont.Get(), shown, extent, lineHeight))
+            return;
+        if (fits() || fitted == kSmallestReadable)
+            break;
+    }
     if (slot.fittedFont)
         SendMessageW(slot.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(slot.fittedFont.Get()), FALSE);
 }

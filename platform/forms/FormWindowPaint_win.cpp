@@ -137,7 +137,9 @@ LRESULT FormWindow::OnControlColour(UINT msg, WPARAM wParam, LPARAM lParam) {
         return DefWindowProcW(s_.hwnd, msg, wParam, lParam);
     const ControlDef& c = def_.controls[size_t(index)];
     const ControlSlot& slot = s_.controls[size_t(index)];
-    if (!c.foreColour && !c.backColour && !c.transparent)
+    // A read-only text box asks as a static control would, but keeps the look of a text box.
+    bool textBox = msg == WM_CTLCOLOREDIT || c.kind == ControlKind::TextBox;
+    if (!c.foreColour && !c.backColour && !c.transparent && !textBox)
         return DefWindowProcW(s_.hwnd, msg, wParam, lParam);
 
     if (c.foreColour)
@@ -151,7 +153,7 @@ LRESULT FormWindow::OnControlColour(UINT msg, WPARAM wParam, LPARAM lParam) {
         SetBkColor(dc, *c.backColour);
         return reinterpret_cast<LRESULT>(slot.backBrush.Get());
     }
-    int system = msg == WM_CTLCOLOREDIT ? COLOR_WINDOW : COLOR_BTNFACE;
+    int system = textBox ? COLOR_WINDOW : COLOR_BTNFACE;
     SetBkColor(dc, GetSysColor(system));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(system));
 }

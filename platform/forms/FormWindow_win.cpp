@@ -147,6 +147,9 @@ LRESULT FormWindow::OnCommand(int id, int code) {
     int index = IndexOfCommand(id);
     if (index < 0)
         return 0;
+    // A read-only box takes the focus like any tab stop, but a caret there would invite typing.
+    if (code == EN_SETFOCUS && def_.controls[size_t(index)].readOnly)
+        HideCaret(Child(index));
     ControlKind kind = def_.controls[size_t(index)].kind;
     // Owner-drawn buttons report a quick second click as a double click; it is still a click.
     bool click = (kind == ControlKind::Button && (code == BN_CLICKED || code == BN_DOUBLECLICKED)) ||

@@ -68,7 +68,7 @@ private:
         PixelRect rect;  // client pixels; a line's other end is (width, height)
         PicturePtr picture;
         ScopedBrush backBrush;
-        ScopedFont fittedFont;  // a label's smaller font when the UI font is too wide for it
+        ScopedFont fittedFont;  // a smaller font when the UI font is too large for the control
     };
     struct State {
         HWND hwnd = nullptr;
@@ -89,7 +89,8 @@ private:
     HWND CreateFrame();
     void CreateControls();
     void CreateControl(int index);
-    void FitLabelFont(ControlSlot& slot, std::wstring_view caption);
+    bool CheckCaptionShows(std::wstring_view caption, int width) const;
+    void FitFont(ControlSlot& slot, std::wstring_view text, int width, int height);
     PixelRect ToPixels(const TwipRect& rect) const;
 
     // Messages.

@@ -42,6 +42,7 @@ struct ControlDef {
     bool isDefault = false;  // Enter presses it
     bool isCancel = false;   // Esc presses it
     bool transparent = false;
+    bool readOnly = false;     // a text box that only shows what the program writes: no typing, no caret
     std::string_view picture;  // resource name of an image or picture box
     int interval = 0;          // timer interval in ms at creation
 };

@@ -16,7 +16,7 @@ inline const ControlDef kControls[] = {
      .caption = L"新着メールはありませんでした。",
      .tabIndex = 1,
      .foreColour = Rgb(0, 0, 255)},
-    {.name = L"Text2", .kind = ControlKind::TextBox, .rect = {3120, 0, 495, 270}, .tabIndex = 0},
+    {.name = L"Text2", .kind = ControlKind::TextBox, .rect = {3120, 0, 495, 270}, .tabIndex = 0, .readOnly = true},
 };
 
 inline const FormDef kForm = {

@@ -11,6 +11,8 @@ import time
 import unittest
 
 from tests.e2e import harness
+from tests.e2e.harness.testcase import artifacts_root
+from tests.e2e.test_appearance import save_screen
 
 INI = harness.profile("EXEINI", NUMBER=0)
 OLD_ACCOUNT = harness.profile("EXEINI", NAME="old", NAME2="oldpw", NAME3=1)
@@ -143,6 +145,9 @@ class DialogsTest(harness.SorabuneTestCase):
         self.assertEqual(harness.encodings_holding(before, "oldpw"), [], "the load must store the password protected")
         self.assertEqual(app.text("IdPassForm", "IdText"), "old")
         self.assertEqual(app.control("IdPassForm", "PassText")["password_char"], "*")
+        time.sleep(0.5)
+        save_screen(self.session, os.path.join(artifacts_root(), "dialogs", "account-dialog.png"),
+                    app.form("IdPassForm")["rect"])
         self.assertEqual(app.checked("IdPassForm", "Check1"), 0)
         app.wait_focus("Check1")  # the save box holds the focus when the dialog opens
         replace_text(app, "IdPassForm", "IdText", "cancelled")
@@ -214,6 +219,12 @@ class DialogsTest(harness.SorabuneTestCase):
         app.click("SetForm", "Command2")  # POPサーバー
         dialog = app.wait_topmost("OptionForm")  # the server dialog makes itself topmost
         app.wait_focus("MailText")
+        time.sleep(0.5)
+        save_screen(self.session, os.path.join(artifacts_root(), "dialogs", "server-dialog.png"), dialog["rect"])
+        # A line taller than the box cuts the feet off "g", "j" and "p": example.jp would read example.ip.
+        focused = app.control("OptionForm", "MailText")
+        self.assertTrue(0 < focused["line_height"] <= focused["client_height"],
+                        f"the text line does not fit inside the box: {focused}")
         for box in ("SmtpText", "Pop3Text", "MailText"):
             self.assertEqual(app.text("OptionForm", box), "", f"{box} without quillo.ini")
         self.assertEqual(app.checked("OptionForm", "ApopCheck"), 0)

@@ -248,6 +248,22 @@ JsonObject formJson(HWND form) {
         .raw("exstyle", hexNumber(exStyle));
 }
 
+// A text box with the focus holds a caret as tall as one line of its font (-1 without the caret): the font
+// itself cannot be read from another process.
+static long caretHeight(HWND control) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(control, nullptr), &info) || info.hwndCaret != control)
+        return -1;
+    return info.rcCaret.bottom - info.rcCaret.top;
+}
+
+static long clientHeight(HWND control) {
+    RECT inside{};
+    GetClientRect(control, &inside);
+    return inside.bottom;
+}
+
 JsonObject controlJson(HWND control) {
     bool hung = false;
     std::wstring text = controlText(control, &hung);
@@ -276,6 +292,9 @@ JsonObject controlJson(HWND control) {
         DWORD_PTR mask = 0;
         SendMessageTimeoutW(control, EM_GETPASSWORDCHAR, 0, 0, SMTO_ABORTIFHUNG, 2000, &mask);
         json.raw("password_char", mask ? quote(std::wstring(1, static_cast<wchar_t>(mask))) : "null");
+        // The height of a line in the box's font, and the room inside the sunken edge: the line must fit, or
+        // the feet of the letters are cut off.
+        json.number("line_height", caretHeight(control)).number("client_height", clientHeight(control));
     }
     return json;
 }

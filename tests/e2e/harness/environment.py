@@ -36,7 +36,7 @@ REGISTRY = r"""REGEDIT4
 "ShowCrashDialog"=dword:00000000
 """
 # Bump when REGISTRY or the prefix recipe changes, so cached prefixes are rebuilt.
-PREFIX_RECIPE = "1"
+PREFIX_RECIPE = "2"
 
 
 def timeout_scale():
@@ -206,6 +206,10 @@ class Session:
             subprocess.run(argv, env=env, stdout=wine_log, stderr=wine_log, check=check, timeout=limit * self.scale)
 
         run(["wineboot", "--init"], 240)
+        # The title bar's buttons are Marlett's glyphs, which Wine finds by name only in the prefix's Fonts.
+        marlett = "/usr/share/wine/fonts/marlett.ttf"
+        if os.path.isfile(marlett):
+            shutil.copy(marlett, os.path.join(prefix, "drive_c", "windows", "Fonts"))
         reg = os.path.join(self.root, "desktop.reg")
         with open(reg, "w") as f:
             f.write(REGISTRY)
