@@ -6,7 +6,7 @@
 #include "platform/MailLibrary.h"
 #include "platform/Mci.h"
 #include "platform/Profile.h"
-#include "platform/Region.h"
+#include "platform/base/Region.h"
 #include "platform/forms/Gui.h"
 
 namespace platform {

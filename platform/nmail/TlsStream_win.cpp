@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/CodePage.h"
+#include "platform/base/CodePage.h"
 #include "platform/nmail/CertificateName.h"
 #include "platform/nmail/TlsEngine.h"
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/File.h"
+#include "platform/base/File.h"
 
 namespace platform {
 namespace {

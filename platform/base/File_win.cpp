@@ -1,13 +1,13 @@
 // Whole-file access through the wide file functions, so that any path the system can name works
 // whatever the ANSI code page. A replacement is written to a file beside the target and then moved over
 // it, so the target holds either its old bytes or all the new ones.
-#include "platform/File.h"
+#include "platform/base/File.h"
 
 #include <windows.h>
 
 #include <string>
 
-#include "platform/FileReplace_win.h"
+#include "platform/base/FileReplace_win.h"
 
 namespace platform {
 namespace {
