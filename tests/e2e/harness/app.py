@@ -93,7 +93,11 @@ class App:
     @property
     def env(self):
         locale = LOCALES[self.code_page]
-        return dict(self.session.env, LANG=locale, LC_ALL=locale)
+        return dict(self._env, LANG=locale, LC_ALL=locale)
+
+    @env.setter
+    def env(self, value):
+        self._env = value
 
     @property
     def driver(self):
