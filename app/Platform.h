@@ -7,7 +7,7 @@
 #include "platform/DialUp.h"
 #include "platform/Mci.h"
 #include "platform/Profile.h"
-#include "platform/Region.h"
+#include "platform/base/Region.h"
 #include "platform/forms/Gui.h"
 
 namespace platform {

@@ -9,9 +9,9 @@
 
 #include "app/App.h"
 #include "mailcheck/MsgForm.h"
-#include "platform/CodePage.h"
-#include "platform/File.h"
 #include "platform/Protect.h"
+#include "platform/base/CodePage.h"
+#include "platform/base/File.h"
 #include "platform/nmail/NMail.h"
 #include "resources/layouts/IdPassFormLayout.h"
 #include "resources/layouts/MsgFormLayout.h"

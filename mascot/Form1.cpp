@@ -4,7 +4,7 @@
 #include "app/App.h"
 #include "app/Sound.h"
 #include "mascot/Motion.h"
-#include "platform/forms/RuntimeError.h"
+#include "platform/base/RuntimeError.h"
 #include "resources/layouts/Form1Layout.h"
 
 using namespace form1_layout;

@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/Region.h"
+#include "platform/base/Region.h"
 
 namespace mascot {
 

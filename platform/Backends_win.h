@@ -5,7 +5,7 @@
 #include "platform/Browser.h"
 #include "platform/DialUp.h"
 #include "platform/Mci.h"
-#include "platform/Region.h"
+#include "platform/base/Region.h"
 
 namespace platform {
 

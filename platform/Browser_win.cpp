@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/Backends_win.h"
-#include "platform/ScopedWin_win.h"
+#include "platform/base/ScopedWin_win.h"
 
 namespace platform {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/forms/RuntimeError.h"
+#include "platform/base/RuntimeError.h"
 
 namespace platform {
 

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/CodePage.h"
-#include "platform/File.h"
 #include "platform/Protect.h"
+#include "platform/base/CodePage.h"
+#include "platform/base/File.h"
 
 namespace platform {
 namespace {

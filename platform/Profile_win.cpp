@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "platform/CodePage.h"
-#include "platform/FileReplace_win.h"
 #include "platform/Protect.h"
+#include "platform/base/CodePage.h"
+#include "platform/base/FileReplace_win.h"
 
 namespace platform {
 namespace {

@@ -7,6 +7,8 @@
 
 #include <dpapi.h>
 
+#include "platform/base/Scoped.h"
+
 namespace platform {
 namespace {
 
@@ -15,19 +17,14 @@ DATA_BLOB Blob(std::string_view bytes) {
 }
 
 // The output blob, freed with LocalFree after its bytes are wiped.
-class OutputBlob {
-public:
-    OutputBlob() = default;
-    OutputBlob(const OutputBlob&) = delete;
-    OutputBlob& operator=(const OutputBlob&) = delete;
-    ~OutputBlob() {
-        if (blob.pbData) {
-            SecureZeroMemory(blob.pbData, blob.cbData);
-            LocalFree(blob.pbData);
-        }
+struct OutputBlobTraits {
+    using Handle = DATA_BLOB;
+    static DATA_BLOB Empty() { return DATA_BLOB{0, nullptr}; }
+    static bool Held(const DATA_BLOB& blob) { return blob.pbData != nullptr; }
+    static void Free(DATA_BLOB& blob) {
+        SecureZeroMemory(blob.pbData, blob.cbData);
+        LocalFree(blob.pbData);
     }
-    std::string Bytes() const { return std::string(reinterpret_cast<const char*>(blob.pbData), blob.cbData); }
-    DATA_BLOB blob{0, nullptr};
 };
 
 // `call(in, entropy, out)` is CryptProtectData or CryptUnprotectData with the program's settings.
@@ -37,10 +34,12 @@ std::optional<std::string> Transform(std::string_view bytes, std::string_view en
         return std::nullopt;
     DATA_BLOB in = Blob(bytes);
     DATA_BLOB salt = Blob(entropy);
-    OutputBlob out;
-    if (!call(&in, &salt, &out.blob))
+    Scoped<OutputBlobTraits> out;
+    if (!call(&in, &salt, out.Put())) {
+        out.Release();  // Whatever a failed call left there is not ours.
         return std::nullopt;
-    return out.Bytes();
+    }
+    return std::string(reinterpret_cast<const char*>(out.Get().pbData), out.Get().cbData);
 }
 
 }  // namespace

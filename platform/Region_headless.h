@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Region.h"
+#include "platform/base/Region.h"
 
 namespace platform {
 

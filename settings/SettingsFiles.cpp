@@ -13,9 +13,9 @@
 #include <string>
 #include <utility>
 
-#include "platform/CodePage.h"
-#include "platform/File.h"
 #include "platform/Protect.h"
+#include "platform/base/CodePage.h"
+#include "platform/base/File.h"
 #include "settings/ServerName.h"
 #include "settings/StoredPassword.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/forms/RuntimeError.h"
+#include "platform/base/RuntimeError.h"
 
 namespace platform {
 

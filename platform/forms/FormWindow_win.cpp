@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/forms/RuntimeError.h"
+#include "platform/base/RuntimeError.h"
 
 namespace platform::win {
 

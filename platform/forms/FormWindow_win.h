@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "platform/ScopedWin_win.h"
+#include "platform/base/ScopedWin_win.h"
 #include "platform/forms/Gui.h"
 #include "platform/forms/PictureDraw_win.h"
 

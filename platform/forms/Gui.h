@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Region.h"
+#include "platform/base/Region.h"
 #include "platform/forms/Picture.h"
 
 namespace platform {

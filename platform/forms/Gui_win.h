@@ -5,7 +5,7 @@
 #include <windows.h>
 #undef MessageBox
 
-#include "platform/ScopedWin_win.h"
+#include "platform/base/ScopedWin_win.h"
 #include "platform/forms/FormWindow_win.h"
 #include "platform/forms/Gui.h"
 #include "platform/forms/PictureDraw_win.h"

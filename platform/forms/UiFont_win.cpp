@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ScopedWin_win.h"
+#include "platform/base/ScopedWin_win.h"
 
 namespace platform::win {
 

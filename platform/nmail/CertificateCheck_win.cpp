@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/CodePage.h"
-#include "platform/File.h"
-#include "platform/ScopedWin_win.h"
+#include "platform/base/CodePage.h"
+#include "platform/base/File.h"
+#include "platform/base/ScopedWin_win.h"
 #include "platform/nmail/CertificateName.h"
 
 namespace nmail {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "platform/CodePage.h"
+#include "platform/base/CodePage.h"
 #include "platform/nmail/Messages.h"
 #include "platform/nmail/Socket.h"
 #include "platform/nmail/TlsStream.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/CodePage.h"
+#include "platform/base/CodePage.h"
 
 namespace nmail::text {
 namespace {

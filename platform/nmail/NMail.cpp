@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/CodePage.h"
+#include "platform/base/CodePage.h"
 #include "platform/nmail/Connection.h"
 #include "platform/nmail/Messages.h"
 #include "platform/nmail/Pop3Session.h"

@@ -20,24 +20,21 @@ constexpr size_t kMostPending = 32;
 // The attempts under way; whichever are still here at the end are closed.
 class Attempts {
 public:
-    Attempts() = default;
-    Attempts(const Attempts&) = delete;
-    Attempts& operator=(const Attempts&) = delete;
-    ~Attempts() {
-        for (sys::Handle s : sockets_)
-            sys::Close(s);
+    std::vector<sys::Handle> sockets() const {
+        std::vector<sys::Handle> handles;
+        for (const sys::ScopedSocket& s : sockets_)
+            handles.push_back(s.Get());
+        return handles;
     }
-
-    const std::vector<sys::Handle>& sockets() const { return sockets_; }
-    void Add(sys::Handle s) { sockets_.push_back(s); }
+    void Add(sys::Handle s) { sockets_.emplace_back(s); }
     sys::Handle Take(size_t index) {
-        sys::Handle s = sockets_[index];
+        sys::Handle s = sockets_[index].Release();
         sockets_.erase(sockets_.begin() + long(index));
         return s;
     }
 
 private:
-    std::vector<sys::Handle> sockets_;
+    std::vector<sys::ScopedSocket> sockets_;
 };
 
 // Starts one address after another, each kAttemptDelay after the last unless that one failed first; the first

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/Scoped.h"
 #include "platform/nmail/Stream.h"
 
 namespace nmail::sys {
@@ -41,6 +42,13 @@ Started StartConnect(const Address& address, Handle& socket);
 int WaitForConnect(std::span<const Handle> sockets, Deadline until, bool& connected);
 
 void Close(Handle socket);
+
+struct SocketTraits {
+    using Handle = sys::Handle;
+    static Handle Empty() { return kNoSocket; }
+    static void Free(Handle socket) { Close(socket); }
+};
+using ScopedSocket = platform::Scoped<SocketTraits>;
 
 // The stream over a connected socket, which it then owns.
 std::unique_ptr<Stream> MakeStream(Handle socket);

@@ -50,10 +50,7 @@ bool WaitFor(int fd, short events, Deadline deadline) {
 
 class SocketStream : public Stream {
 public:
-    explicit SocketStream(int fd) : fd_(fd) {}
-    SocketStream(const SocketStream&) = delete;
-    SocketStream& operator=(const SocketStream&) = delete;
-    ~SocketStream() override { close(fd_); }
+    explicit SocketStream(int fd) : owner_(fd), fd_(fd) {}
 
     IoResult Read(char* buffer, size_t capacity, size_t& got, Deadline deadline) override {
         for (;;) {
@@ -92,7 +89,8 @@ public:
     }
 
 private:
-    int fd_;
+    sys::ScopedSocket owner_;
+    int fd_;  // What owner_ holds, as the system types it.
 };
 
 }  // namespace

@@ -69,10 +69,7 @@ bool WaitFor(SOCKET s, Wait what, Deadline deadline) {
 
 class SocketStream : public Stream {
 public:
-    explicit SocketStream(SOCKET s) : s_(s) {}
-    SocketStream(const SocketStream&) = delete;
-    SocketStream& operator=(const SocketStream&) = delete;
-    ~SocketStream() override { closesocket(s_); }
+    explicit SocketStream(SOCKET s) : owner_(s), s_(s) {}
 
     IoResult Read(char* buffer, size_t capacity, size_t& got, Deadline deadline) override {
         int want = int(std::min<size_t>(capacity, 1 << 30));
@@ -108,7 +105,8 @@ public:
     }
 
 private:
-    SOCKET s_;
+    sys::ScopedSocket owner_;
+    SOCKET s_;  // What owner_ holds, as the system types it.
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
-// The record side of an engine-driven TLS stream: held bytes, the first-byte check, the handshake loop,
-// and post-handshake messages, which go back through the handshake call (TLS 1.3 on Windows 11 sends
-// session tickets after every handshake, and a server may update its keys at any time; without this every
-// read after them would fail).
+// The record side of every TLS stream (SChannel's, OpenSSL's, the tests' scripted engine): held bytes, the first-byte
+// check, the handshake loop, and post-handshake messages, which go back through the handshake call (TLS 1.3 on Windows
+// 11 sends session tickets after every handshake, and a server may update its keys at any time; without this every read
+// after them would fail).
 #include "platform/nmail/TlsEngine.h"
 
 #include <algorithm>
@@ -158,6 +158,8 @@ private:
             EngineStep step = engine_->Handshake(first ? std::span<const char>() : Held());
             if (first)
                 offeredTls13_ = OffersTls13(step.token);
+            // Our own refusal of the version the server chose (OpenSSL's) means the same.
+            versionAlert_ = versionAlert_ || HoldsVersionAlert(step.token);
             first = false;
             if (step.status == EngineStatus::IncompleteMessage) {
                 needMore = true;
@@ -208,6 +210,11 @@ private:
                 [[fallthrough]];  // A renegotiation: refused.
             case EngineStatus::ContinueNeeded:
             case EngineStatus::Failed: state_ = State::Broken; return false;
+        }
+        // An engine that answers by itself (OpenSSL: a KeyUpdate, a refused renegotiation) hands the answer out.
+        if (!step.token.empty() && inner_->WriteAll(step.token.data(), step.token.size(), deadline) != IoResult::Ok) {
+            state_ = State::Broken;
+            return false;
         }
         plain_ = std::move(step.data);  // empty after a ticket or KeyUpdate: DecryptStep saw to that
         plainBegin_ = 0;
@@ -268,7 +275,7 @@ private:
     bool sawFirstByte_ = false;
     bool notTls_ = false;
     bool offeredTls13_ = false;
-    bool versionAlert_ = false;  // Seen among the server's handshake records.
+    bool versionAlert_ = false;  // Seen among the server's handshake records, or sent by us.
     bool tls13_ = false;
 };
 

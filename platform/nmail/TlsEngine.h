@@ -1,6 +1,6 @@
-// TLS whose handshake and record protection come from the system's engine (SChannel), which takes one
-// record at a time and leaves the buffering to its caller. The record side is written here against a
-// small interface, so that a scripted engine can stand in for SChannel in native tests.
+// TLS whose handshake and record protection come from an engine (SChannel on Windows, OpenSSL natively),
+// which takes one record at a time and leaves the buffering to its caller. The record side is written here
+// once against a small interface, in SChannel's terms; a scripted engine stands in for it in tests.
 #pragma once
 
 #include <memory>
@@ -28,7 +28,7 @@ enum class EngineStatus {
 struct EngineStep {
     EngineStatus status = EngineStatus::Failed;
     unsigned long code = 0;   // The system's status code, for the failure text.
-    std::vector<char> token;  // Bytes for the server (handshake calls).
+    std::vector<char> token;  // Bytes for the server (handshake calls; decrypt calls of an engine that answers).
     std::vector<char> data;   // Decrypted bytes.
     size_t extra = 0;         // Bytes at the end of the input that the call did not consume.
 };

@@ -1,7 +1,7 @@
 // TLS over a connected Stream, with the server's certificate checked by the program itself: a chain to a
 // root the system trusts (or to the extra root a test names), valid now, meant for servers, and issued for
 // the host name, or the IP address, in the server setting. TLS 1.2 or newer only.
-// TlsStream_openssl.cpp (OpenSSL) and TlsStream_win.cpp (SChannel) implement it.
+// TlsEngine.cpp implements it over an engine: TlsStream_win.cpp (SChannel) or TlsStream_openssl.cpp (OpenSSL).
 #pragma once
 
 #include <memory>

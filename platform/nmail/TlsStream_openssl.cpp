@@ -1,23 +1,27 @@
-// TLS through OpenSSL. Records travel through memory BIOs, so the Stream underneath keeps its deadlines;
-// OpenSSL's own verifier checks the chain, the dates and the purpose, and the names are matched by the
-// rules both backends share (CertificateName.h).
+// TLS through OpenSSL, as the engine of TlsEngine.cpp's stream: the native build runs the record layer that
+// ships with SChannel. OpenSSL's own verifier checks the chain, the dates and the purpose after the handshake,
+// and the names are matched by the rules both engines share (CertificateName.h).
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/nmail/CertificateName.h"
-#include "platform/nmail/TlsStream.h"
+#include "platform/nmail/TlsEngine.h"
 
 namespace nmail {
 namespace {
-
-constexpr size_t kChunk = 17 * 1024;  // One full record and its overhead.
 
 struct CtxFree {
     void operator()(SSL_CTX* ctx) const { SSL_CTX_free(ctx); }
 };
 struct SslFree {
     void operator()(SSL* ssl) const { SSL_free(ssl); }
+};
+struct StoreCtxFree {
+    void operator()(X509_STORE_CTX* check) const { X509_STORE_CTX_free(check); }
 };
 
 CertificateNames NamesOf(X509* cert) {
@@ -76,14 +80,6 @@ std::wstring TopIssuer(SSL* ssl) {
     return FromUtf8(text);
 }
 
-// A handshake that failed for want of a common version; natively that is always a server too old for us.
-bool IsVersionFailure(unsigned long error) {
-    int reason = ERR_GET_REASON(error);
-    return ERR_GET_LIB(error) == ERR_LIB_SSL &&
-           (reason == SSL_R_TLSV1_ALERT_PROTOCOL_VERSION || reason == SSL_R_UNSUPPORTED_PROTOCOL ||
-            reason == SSL_R_VERSION_TOO_LOW || reason == SSL_R_WRONG_SSL_VERSION);
-}
-
 TlsFailure FromVerifyResult(long result) {
     switch (result) {
         case X509_V_ERR_CERT_HAS_EXPIRED:
@@ -95,172 +91,155 @@ TlsFailure FromVerifyResult(long result) {
     }
 }
 
-class OpenSslStream final : public TlsStream {
+// Everything OpenSSL reads or writes, or nothing.
+std::vector<char> Drain(BIO* bio) {
+    std::vector<char> bytes(BIO_ctrl_pending(bio));
+    if (!bytes.empty() && BIO_read(bio, bytes.data(), int(bytes.size())) != int(bytes.size()))
+        bytes.clear();
+    return bytes;
+}
+
+// OpenSSL as a record engine over memory BIOs. Each call hands OpenSSL the bytes held so far and takes back
+// what it left unread, so between calls the input BIO is empty and the stream holds every byte not yet used,
+// as with SChannel. OpenSSL answers what needs answering (a KeyUpdate, a refused renegotiation) itself; the
+// answer goes out as the step's token.
+class OpenSslEngine final : public TlsEngine {
 public:
-    explicit OpenSslStream(std::unique_ptr<Stream> inner) : inner_(std::move(inner)) {}
-
-    ~OpenSslStream() override {
-        // A polite close_notify, sent only when it can go at once.
-        if (state_ == State::Secure && SSL_shutdown(ssl_.get()) >= 0)
-            Flush(Clock::now());
-    }
-
-    TlsError Handshake(const TlsSettings& settings, Deadline deadline) override {
-        state_ = State::Broken;
-        if (!Prepare(settings))
-            return {TlsFailure::Handshake, ERR_peek_last_error()};
-        for (;;) {
-            ERR_clear_error();
-            int r = SSL_do_handshake(ssl_.get());
-            IoResult sent = Flush(deadline);
-            if (r == 1)
-                break;
-            if (SSL_get_error(ssl_.get(), r) != SSL_ERROR_WANT_READ) {
-                long verified = SSL_get_verify_result(ssl_.get());
-                if (verified != X509_V_OK)
-                    return Refused(verified);
-                if (IsVersionFailure(ERR_peek_last_error()))
-                    return {TlsFailure::OldProtocol, ERR_peek_last_error()};
-                return {TlsFailure::Handshake, ERR_peek_last_error()};
-            }
-            if (sent != IoResult::Ok)
-                return {HandshakeFailureOf(sent), 0};
-            IoResult got = Pull(deadline);
-            if (notTls_)
-                return {TlsFailure::NotTls, 0};
-            if (got != IoResult::Ok)
-                return {HandshakeFailureOf(got), 0};
-        }
-        if (SSL_version(ssl_.get()) < TLS1_2_VERSION)
-            return {TlsFailure::OldProtocol, 0};
-        long verified = SSL_get_verify_result(ssl_.get());
-        X509* cert = SSL_get0_peer_certificate(ssl_.get());
-        if (verified != X509_V_OK || cert == nullptr)
-            return Refused(verified);
-        if (TlsError names = CheckNames(NamesOf(cert), settings.host); names.failure != TlsFailure::None)
-            return names;
-        state_ = State::Secure;
-        return {};
-    }
-
-    IoResult Read(char* buffer, size_t capacity, size_t& got, Deadline deadline) override {
-        if (state_ == State::Plain)
-            return inner_->Read(buffer, capacity, got, deadline);
-        if (state_ == State::Broken)
-            return IoResult::Failed;
-        for (;;) {
-            if (SSL_read_ex(ssl_.get(), buffer, capacity, &got) == 1) {
-                // A key update the server asked for is answered right away.
-                return Flush(deadline) == IoResult::Ok ? IoResult::Ok : IoResult::Failed;
-            }
-            int error = SSL_get_error(ssl_.get(), 0);
-            if (error == SSL_ERROR_ZERO_RETURN)
-                return IoResult::Closed;
-            if (error != SSL_ERROR_WANT_READ)
-                return IoResult::Failed;
-            IoResult r = Flush(deadline);
-            if (r == IoResult::Ok)
-                r = Pull(deadline);
-            if (r != IoResult::Ok)
-                return r;
-        }
-    }
-
-    IoResult WriteAll(const char* data, size_t size, Deadline deadline) override {
-        if (state_ == State::Plain)
-            return inner_->WriteAll(data, size, deadline);
-        if (state_ == State::Broken)
-            return IoResult::Failed;
-        size_t written = 0;
-        if (size > 0 && SSL_write_ex(ssl_.get(), data, size, &written) != 1)
-            return IoResult::Failed;
-        return Flush(deadline);
-    }
-
-private:
-    enum class State { Plain, Secure, Broken };
-
-    TlsError Refused(long verified) {
-        TlsFailure failure = FromVerifyResult(verified);
-        return {failure, 0, failure == TlsFailure::Untrusted ? TopIssuer(ssl_.get()) : std::wstring()};
-    }
-
-    bool Prepare(const TlsSettings& settings) {
+    unsigned long Begin(const std::string& host) override {
         ctx_.reset(SSL_CTX_new(TLS_client_method()));
-        // A TLS 1.2 renegotiation would bring a certificate nobody checks; the server is told no.
-        if (ctx_)
-            SSL_CTX_set_options(ctx_.get(), SSL_OP_NO_RENEGOTIATION);
         if (!ctx_ || SSL_CTX_set_min_proto_version(ctx_.get(), TLS1_2_VERSION) != 1 ||
             SSL_CTX_set_default_verify_paths(ctx_.get()) != 1)
-            return false;
-        if (!settings.extraRootFile.empty() &&
-            SSL_CTX_load_verify_locations(ctx_.get(), settings.extraRootFile.c_str(), nullptr) != 1)
-            return false;
-        SSL_CTX_set_verify(ctx_.get(), SSL_VERIFY_PEER, nullptr);
+            return LastError();
+        // A TLS 1.2 renegotiation would bring a certificate nobody checks; the server is told no.
+        SSL_CTX_set_options(ctx_.get(), SSL_OP_NO_RENEGOTIATION);
+        // As with SChannel, the certificate is left to Check(), once the extra root is known.
+        SSL_CTX_set_verify(ctx_.get(), SSL_VERIFY_NONE, nullptr);
         ssl_.reset(SSL_new(ctx_.get()));
         BIO* in = BIO_new(BIO_s_mem());
         BIO* out = BIO_new(BIO_s_mem());
         if (!ssl_ || in == nullptr || out == nullptr) {
             BIO_free(in);
             BIO_free(out);
-            return false;
+            return LastError();
         }
         BIO_set_mem_eof_return(in, -1);  // An empty input means "wait for more", not the end.
         SSL_set_bio(ssl_.get(), in, out);
         in_ = in;
         out_ = out;
-        X509_VERIFY_PARAM_set_purpose(SSL_get0_param(ssl_.get()), X509_PURPOSE_SSL_SERVER);
-        const std::string sni = ServerNameIndication(settings.host);
+        const std::string sni = ServerNameIndication(host);
         if (!sni.empty() && SSL_set_tlsext_host_name(ssl_.get(), sni.c_str()) != 1)
-            return false;
+            return LastError();
         SSL_set_connect_state(ssl_.get());
+        return 0;
+    }
+
+    EngineStep Handshake(std::span<const char> input) override {
+        ERR_clear_error();
+        if (!Feed(input))
+            return Finish(EngineStatus::Failed);
+        int r = SSL_do_handshake(ssl_.get());
+        if (r == 1)
+            return Finish(EngineStatus::Ok);
+        // All the input was taken: the stream reads on even when OpenSSL has nothing to say.
+        bool more = SSL_get_error(ssl_.get(), r) == SSL_ERROR_WANT_READ;
+        return Finish(more ? EngineStatus::ContinueNeeded : EngineStatus::Failed);
+    }
+
+    EngineStep Decrypt(std::span<char> input) override {
+        ERR_clear_error();
+        if (!Feed(input))
+            return Finish(EngineStatus::Failed);
+        std::vector<char> data(kMaxPlain);
+        size_t got = 0;
+        EngineStatus status = EngineStatus::Ok;  // Also for a record that held no data, or half a record.
+        if (SSL_read_ex(ssl_.get(), data.data(), data.size(), &got) != 1) {
+            int error = SSL_get_error(ssl_.get(), 0);
+            if (error == SSL_ERROR_ZERO_RETURN)
+                status = EngineStatus::ContextExpired;
+            else if (error != SSL_ERROR_WANT_READ)
+                status = EngineStatus::Failed;
+        }
+        data.resize(got);
+        EngineStep step = Finish(status);
+        step.data = std::move(data);
+        return step;
+    }
+
+    bool Encrypt(std::span<const char> data, std::vector<char>& record) override {
+        size_t written = 0;
+        if (SSL_write_ex(ssl_.get(), data.data(), data.size(), &written) != 1)
+            return false;
+        record = Drain(out_);  // After any answer still waiting, such as our KeyUpdate.
         return true;
     }
 
-    // Sends whatever OpenSSL has written.
-    IoResult Flush(Deadline deadline) {
-        char chunk[kChunk];
-        while (BIO_ctrl_pending(out_) > 0) {
-            int n = BIO_read(out_, chunk, sizeof chunk);
-            if (n <= 0)
-                return IoResult::Failed;
-            IoResult r = inner_->WriteAll(chunk, size_t(n), deadline);
-            if (r != IoResult::Ok)
-                return r;
-        }
-        return IoResult::Ok;
+    size_t MaxMessage() override { return SSL_is_init_finished(ssl_.get()) ? kMaxPlain : 0; }
+
+    TlsError Check(const TlsSettings& settings, Deadline) override {
+        if (SSL_version(ssl_.get()) < TLS1_2_VERSION)
+            return {TlsFailure::OldProtocol, 0};
+        if (!settings.extraRootFile.empty() &&
+            SSL_CTX_load_verify_locations(ctx_.get(), settings.extraRootFile.c_str(), nullptr) != 1)
+            return {TlsFailure::Handshake, LastError()};
+        X509* cert = SSL_get0_peer_certificate(ssl_.get());
+        long verified = cert == nullptr ? X509_V_ERR_UNSPECIFIED : Verify(cert);
+        if (verified != X509_V_OK)
+            return Refused(verified);
+        return CheckNames(NamesOf(cert), settings.host);
     }
 
-    // Hands OpenSSL the next bytes from the server.
-    IoResult Pull(Deadline deadline) {
-        char chunk[kChunk];
-        size_t got = 0;
-        IoResult r = inner_->Read(chunk, sizeof chunk, got, deadline);
-        if (r != IoResult::Ok)
-            return r;
-        if (!sawFirstByte_) {
-            sawFirstByte_ = true;
-            notTls_ = !IsTlsRecordType(static_cast<unsigned char>(chunk[0]));
-            if (notTls_)
-                return IoResult::Failed;
-        }
-        return BIO_write(in_, chunk, int(got)) == int(got) ? IoResult::Ok : IoResult::Failed;
+    bool Tls13() override { return SSL_version(ssl_.get()) == TLS1_3_VERSION; }
+
+    std::vector<char> CloseNotify() override {
+        if (SSL_shutdown(ssl_.get()) < 0)
+            return {};
+        return Drain(out_);
     }
 
-    std::unique_ptr<Stream> inner_;
+private:
+    static constexpr size_t kMaxPlain = SSL3_RT_MAX_PLAIN_LENGTH;
+
+    static unsigned long LastError() { return std::max(ERR_peek_last_error(), 1ul); }
+
+    bool Feed(std::span<const char> input) {
+        return input.empty() || BIO_write(in_, input.data(), int(input.size())) == int(input.size());
+    }
+
+    // The step with what OpenSSL wrote for the server, and the bytes it left unread handed back.
+    EngineStep Finish(EngineStatus status) {
+        EngineStep step;
+        step.status = status;
+        step.code = status == EngineStatus::Failed ? LastError() : 0;
+        step.token = Drain(out_);
+        step.extra = Drain(in_).size();
+        return step;
+    }
+
+    // The chain the server sent, checked as OpenSSL checks a server's during the handshake.
+    long Verify(X509* cert) {
+        std::unique_ptr<X509_STORE_CTX, StoreCtxFree> check(X509_STORE_CTX_new());
+        if (!check || X509_STORE_CTX_init(check.get(), SSL_CTX_get_cert_store(ctx_.get()), cert,
+                                          SSL_get_peer_cert_chain(ssl_.get())) != 1)
+            return X509_V_ERR_UNSPECIFIED;
+        X509_STORE_CTX_set_default(check.get(), "ssl_server");
+        return X509_verify_cert(check.get()) == 1 ? X509_V_OK : X509_STORE_CTX_get_error(check.get());
+    }
+
+    TlsError Refused(long verified) {
+        TlsFailure failure = FromVerifyResult(verified);
+        return {failure, 0, failure == TlsFailure::Untrusted ? TopIssuer(ssl_.get()) : std::wstring()};
+    }
+
     std::unique_ptr<SSL_CTX, CtxFree> ctx_;
     std::unique_ptr<SSL, SslFree> ssl_;
     BIO* in_ = nullptr;   // Owned by ssl_.
     BIO* out_ = nullptr;  // Owned by ssl_.
-    State state_ = State::Plain;
-    bool sawFirstByte_ = false;
-    bool notTls_ = false;
 };
 
 }  // namespace
 
 std::unique_ptr<TlsStream> TlsStream::Wrap(std::unique_ptr<Stream> inner) {
-    return std::make_unique<OpenSslStream>(std::move(inner));
+    return MakeEngineStream(std::move(inner), std::make_unique<OpenSslEngine>());
 }
 
 }  // namespace nmail

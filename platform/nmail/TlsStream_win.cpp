@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/CodePage.h"
+#include "platform/base/CodePage.h"
+#include "platform/base/Scoped.h"
 #include "platform/nmail/CertificateName.h"
 #include "platform/nmail/TlsEngine.h"
 
@@ -25,71 +26,62 @@ constexpr DWORD kRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC
                            ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_EXTENDED_ERROR |
                            ISC_REQ_USE_SUPPLIED_CREDS;
 
-class Credentials {
-public:
-    Credentials() = default;
-    Credentials(const Credentials&) = delete;
-    Credentials& operator=(const Credentials&) = delete;
-    ~Credentials() {
-        if (valid_)
-            FreeCredentialsHandle(&handle_);
+// SSPI's handles are pairs, marked empty as SecInvalidateHandle marks them.
+struct SspiEmpty {
+    static SecHandle Empty() {
+        SecHandle handle;
+        SecInvalidateHandle(&handle);
+        return handle;
     }
+    static bool Held(const SecHandle& handle) { return SecIsValidHandle(&handle); }
+};
+struct CredentialsTraits : SspiEmpty {
+    using Handle = CredHandle;
+    static void Free(CredHandle& handle) { FreeCredentialsHandle(&handle); }
+};
+struct ContextTraits : SspiEmpty {
+    using Handle = CtxtHandle;
+    static void Free(CtxtHandle& handle) { DeleteSecurityContext(&handle); }
+};
+using Credentials = platform::Scoped<CredentialsTraits>;
+using Context = platform::Scoped<ContextTraits>;
 
-    // TLS 1.2 and 1.3, no validation by SChannel, no client certificate.
-    SECURITY_STATUS Acquire() {
-        constexpr DWORD kFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS | SCH_USE_STRONG_CRYPTO;
-        TLS_PARAMETERS tls{};
-        tls.grbitDisabledProtocols =
-            SP_PROT_SSL2_CLIENT | SP_PROT_SSL3_CLIENT | SP_PROT_TLS1_0_CLIENT | SP_PROT_TLS1_1_CLIENT;
-        SCH_CREDENTIALS modern{};
-        modern.dwVersion = SCH_CREDENTIALS_VERSION;
-        modern.dwFlags = kFlags;
-        modern.cTlsParameters = 1;
-        modern.pTlsParameters = &tls;
-        SECURITY_STATUS status = AcquireWith(&modern);
-        if (status == SEC_E_OK)
-            return status;
-        // Windows before 10 version 1809 knows only the older structure, and TLS 1.2 at most.
-        SCHANNEL_CRED older{};
-        older.dwVersion = SCHANNEL_CRED_VERSION;
-        older.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
-        older.dwFlags = kFlags;
-        return AcquireWith(&older);
-    }
+// SSPI takes its handles by pointer but only reads them.
+template <typename Traits>
+SecHandle* Use(const platform::Scoped<Traits>& owner) {
+    return owner ? const_cast<SecHandle*>(&owner.Get()) : nullptr;
+}
 
-    CredHandle* get() { return &handle_; }
+// Credentials for TLS 1.2 and 1.3, no validation by SChannel, no client certificate.
+SECURITY_STATUS AcquireWith(Credentials& credentials, void* data) {
+    wchar_t package[] = UNISP_NAME_W;
+    SECURITY_STATUS status = AcquireCredentialsHandleW(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, data, nullptr,
+                                                       nullptr, credentials.Put(), nullptr);
+    if (status != SEC_E_OK)
+        credentials.Release();
+    return status;
+}
 
-private:
-    SECURITY_STATUS AcquireWith(void* data) {
-        wchar_t package[] = UNISP_NAME_W;
-        SECURITY_STATUS status = AcquireCredentialsHandleW(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, data,
-                                                           nullptr, nullptr, &handle_, nullptr);
-        valid_ = status == SEC_E_OK;
+SECURITY_STATUS Acquire(Credentials& credentials) {
+    constexpr DWORD kFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS | SCH_USE_STRONG_CRYPTO;
+    TLS_PARAMETERS tls{};
+    tls.grbitDisabledProtocols =
+        SP_PROT_SSL2_CLIENT | SP_PROT_SSL3_CLIENT | SP_PROT_TLS1_0_CLIENT | SP_PROT_TLS1_1_CLIENT;
+    SCH_CREDENTIALS modern{};
+    modern.dwVersion = SCH_CREDENTIALS_VERSION;
+    modern.dwFlags = kFlags;
+    modern.cTlsParameters = 1;
+    modern.pTlsParameters = &tls;
+    SECURITY_STATUS status = AcquireWith(credentials, &modern);
+    if (status == SEC_E_OK)
         return status;
-    }
-
-    CredHandle handle_{};
-    bool valid_ = false;
-};
-
-class Context {
-public:
-    Context() = default;
-    Context(const Context&) = delete;
-    Context& operator=(const Context&) = delete;
-    ~Context() {
-        if (valid_)
-            DeleteSecurityContext(&handle_);
-    }
-    CtxtHandle* get() { return valid_ ? &handle_ : nullptr; }
-    // Where the first handshake call puts the new context; Created() once it succeeded.
-    CtxtHandle* target() { return &handle_; }
-    void Created() { valid_ = true; }
-
-private:
-    CtxtHandle handle_{};
-    bool valid_ = false;
-};
+    // Windows before 10 version 1809 knows only the older structure, and TLS 1.2 at most.
+    SCHANNEL_CRED older{};
+    older.dwVersion = SCHANNEL_CRED_VERSION;
+    older.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
+    older.dwFlags = kFlags;
+    return AcquireWith(credentials, &older);
+}
 
 // An output token SChannel allocated.
 struct OutToken {
@@ -129,12 +121,12 @@ public:
     unsigned long Begin(const std::string& host) override {
         // The target name goes out only as SNI: SChannel leaves the certificate to Check().
         host_ = platform::FromAnsi(ServerNameIndication(host));
-        SECURITY_STATUS status = credentials_.Acquire();
+        SECURITY_STATUS status = Acquire(credentials_);
         return status == SEC_E_OK ? 0 : static_cast<unsigned long>(status);
     }
 
     EngineStep Handshake(std::span<const char> input) override {
-        bool first = context_.get() == nullptr;
+        bool first = !context_;
         // SChannel reads the input only; the buffer type has no const.
         SecBuffer in[2] = {{ULONG(input.size()), SECBUFFER_TOKEN, const_cast<char*>(input.data())},
                            {0, SECBUFFER_EMPTY, nullptr}};
@@ -142,10 +134,10 @@ public:
         OutToken out;
         ULONG attributes = 0;
         SECURITY_STATUS status = InitializeSecurityContextW(
-            credentials_.get(), context_.get(), Target(), kRequest, 0, 0, first ? nullptr : &inDesc, 0,
-            first ? context_.target() : nullptr, &out.desc, &attributes, nullptr);
-        if (first && !FAILED(status))
-            context_.Created();
+            Use(credentials_), Use(context_), Target(), kRequest, 0, 0, first ? nullptr : &inDesc, 0,
+            first ? context_.Put() : nullptr, &out.desc, &attributes, nullptr);
+        if (first && FAILED(status))
+            context_.Release();
         EngineStep step;
         step.status = FromStatus(status);
         step.code = static_cast<unsigned long>(status);
@@ -164,7 +156,7 @@ public:
                               {0, SECBUFFER_EMPTY, nullptr},
                               {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc desc{SECBUFFER_VERSION, 4, parts};
-        SECURITY_STATUS status = DecryptMessage(context_.get(), &desc, 0, nullptr);
+        SECURITY_STATUS status = DecryptMessage(Use(context_), &desc, 0, nullptr);
         DecryptBuffer buffers[4];
         for (size_t i = 0; i < 4; ++i) {
             const SecBuffer& part = parts[i];
@@ -186,28 +178,28 @@ public:
             {0, SECBUFFER_EMPTY, nullptr},
         };
         SecBufferDesc desc{SECBUFFER_VERSION, 4, parts};
-        if (EncryptMessage(context_.get(), 0, &desc, 0) != SEC_E_OK)
+        if (EncryptMessage(Use(context_), 0, &desc, 0) != SEC_E_OK)
             return false;
         record.resize(parts[0].cbBuffer + parts[1].cbBuffer + parts[2].cbBuffer);
         return true;
     }
 
     size_t MaxMessage() override {
-        if (QueryContextAttributesW(context_.get(), SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK)
+        if (QueryContextAttributesW(Use(context_), SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK)
             return 0;
         return sizes_.cbMaximumMessage;
     }
 
     TlsError Check(const TlsSettings& settings, Deadline deadline) override {
         SecPkgContext_ConnectionInfo info{};
-        SECURITY_STATUS status = QueryContextAttributesW(context_.get(), SECPKG_ATTR_CONNECTION_INFO, &info);
+        SECURITY_STATUS status = QueryContextAttributesW(Use(context_), SECPKG_ATTR_CONNECTION_INFO, &info);
         if (status != SEC_E_OK)
             return {TlsFailure::Handshake, static_cast<unsigned long>(status)};
         // Wine ignores the disabled protocols, so the version is checked after the fact.
         if ((info.dwProtocol & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT)) == 0)
             return {TlsFailure::OldProtocol, info.dwProtocol};
         tls13_ = (info.dwProtocol & SP_PROT_TLS1_3_CLIENT) != 0;
-        return CheckServerCertificate(*context_.get(), settings, deadline);
+        return CheckServerCertificate(*Use(context_), settings, deadline);
     }
 
     bool Tls13() override { return tls13_; }
@@ -216,12 +208,12 @@ public:
         DWORD type = SCHANNEL_SHUTDOWN;
         SecBuffer shutdown{sizeof type, SECBUFFER_TOKEN, &type};
         SecBufferDesc desc{SECBUFFER_VERSION, 1, &shutdown};
-        if (ApplyControlToken(context_.get(), &desc) != SEC_E_OK)
+        if (ApplyControlToken(Use(context_), &desc) != SEC_E_OK)
             return {};
         OutToken out;
         ULONG attributes = 0;
-        SECURITY_STATUS status = InitializeSecurityContextW(credentials_.get(), context_.get(), Target(), kRequest, 0,
-                                                            0, nullptr, 0, nullptr, &out.desc, &attributes, nullptr);
+        SECURITY_STATUS status = InitializeSecurityContextW(Use(credentials_), Use(context_), Target(), kRequest, 0, 0,
+                                                            nullptr, 0, nullptr, &out.desc, &attributes, nullptr);
         if ((status != SEC_E_OK && status != SEC_I_CONTEXT_EXPIRED) || out.buffer.pvBuffer == nullptr)
             return {};
         const char* alert = static_cast<const char*>(out.buffer.pvBuffer);

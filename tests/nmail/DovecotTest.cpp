@@ -242,6 +242,10 @@ TEST_F(Dovecot, UntrustedExpiredOrWrongNameCertificateEndsTheConnectionBeforeLog
         ASSERT_FALSE(i->pid.empty()) << i->dir;
     // A server that takes no version we offer.
     testing::FakePop3Server old(testing::Reply({std::string("\x15\x03\x01\x00\x02\x02\x46", 7)}, Then::Close));
+    // One that picks TLS 1.1: our engine refuses it with the same alert.
+    const std::string tls11Hello = std::string("\x16\x03\x02\x00\x2a\x02\x00\x00\x26\x03\x02", 11) +
+                                   std::string(32, '\x01') + std::string("\x00\xc0\x13\x00", 4);
+    testing::FakePop3Server tls11(testing::Reply({tls11Hello}, Then::Close));
     const std::wstring mismatch = L"名前が POP3 サーバー名と一致しないため、接続を切りました。\r\n";
     struct Case {
         std::string server;
@@ -265,7 +269,8 @@ TEST_F(Dovecot, UntrustedExpiredOrWrongNameCertificateEndsTheConnectionBeforeLog
                mismatch + L"証明書にある名前: *.example.test, p*.partial.test, 127.0.0.1\r\n"},
           Case{"pop3s://127.0.0.1:" + std::to_string(names.tlsPort), mismatch},
           Case{"pop3s://" + old.address(),
-               L"サーバーが TLS 1.2 以降に対応していないため、接続を切りました。\r\n暗号化しない接続でよければ"}}) {
+               L"サーバーが TLS 1.2 以降に対応していないため、接続を切りました。\r\n暗号化しない接続でよければ"},
+          Case{"pop3s://" + tls11.address(), L"サーバーが TLS 1.2 以降に対応していない"}}) {
         EXPECT_EQ(NMailPop3Connect(c.server), -1) << c.server;
         EXPECT_TRUE(Contains(LastMessage(), c.reason)) << c.server << " " << ::testing::PrintToString(LastMessage());
     }

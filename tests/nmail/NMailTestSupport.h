@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/CodePage.h"
+#include "platform/base/CodePage.h"
 #include "platform/nmail/NMail.h"
 
 namespace nmail::testing {

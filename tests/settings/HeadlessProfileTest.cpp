@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "platform/CodePage.h"
 #include "platform/Profile_headless.h"
+#include "platform/base/CodePage.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

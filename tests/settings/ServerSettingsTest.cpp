@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/CodePage.h"
+#include "platform/base/CodePage.h"
 #include "settings/ServerName.h"
 #include "settings/SettingsFiles.h"
 

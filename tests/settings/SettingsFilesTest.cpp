@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/CodePage.h"
-#include "platform/CodePagePieces.h"
 #include "platform/Profile_headless.h"
+#include "platform/base/CodePage.h"
+#include "platform/base/CodePagePieces.h"
 #include "settings/SettingsFiles.h"
 #include "settings/StoredPassword.h"
 #include "tests/support/TempFolder.h"

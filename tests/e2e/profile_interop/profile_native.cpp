@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/CodePage.h"
 #include "platform/Profile_headless.h"
+#include "platform/base/CodePage.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/CodePage.h"
-#include "platform/File.h"
 #include "platform/Profile_win.h"
+#include "platform/base/CodePage.h"
+#include "platform/base/File.h"
 #include "settings/SettingsFiles.h"
 
 namespace {

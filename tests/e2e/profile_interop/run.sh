@@ -54,7 +54,7 @@ fi
 tool=${PROFILE_TOOL_EXE:-$work/profile_tool.exe}
 if [ -z "${PROFILE_TOOL_EXE:-}" ]; then
     "$cxx" -std=c++20 -O1 -static -municode -I"$root" -o "$tool" "$here/profile_tool.cpp" \
-        "$root/platform/Profile_win.cpp" "$root/platform/CodePage_win.cpp" "$root/platform/File_win.cpp" \
+        "$root/platform/Profile_win.cpp" "$root/platform/base/CodePage_win.cpp" "$root/platform/base/File_win.cpp" \
         "$root/platform/Protect_win.cpp" "$root/settings/SettingsFiles.cpp" "$root/settings/StoredPassword.cpp" \
         -lcrypt32 || exit 1
 fi

@@ -8,7 +8,7 @@
 #include <optional>
 #include <random>
 
-#include "platform/File.h"
+#include "platform/base/File.h"
 #include "platform/forms/Picture.h"
 
 namespace shape_check {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "mascot/FrameShape.h"
-#include "platform/Region.h"
+#include "platform/base/Region.h"
 
 namespace shape_check {
 

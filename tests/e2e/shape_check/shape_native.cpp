@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/File.h"
 #include "platform/Region_headless.h"
+#include "platform/base/File.h"
 #include "tests/e2e/shape_check/shape_cases.h"
 
 namespace {

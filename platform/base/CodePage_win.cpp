@@ -1,10 +1,10 @@
 // ANSI conversion through the system's own code page. The conversion calls take int lengths, so a text
 // longer than any int converts piece by piece.
-#include "platform/CodePage.h"
+#include "platform/base/CodePage.h"
 
 #include <windows.h>
 
-#include "platform/CodePagePieces.h"
+#include "platform/base/CodePagePieces.h"
 
 namespace platform {
 

@@ -1,4 +1,5 @@
 // Owners for window-system handles: each releases its handle with the one call that matches it.
+// The generic owner (Scoped.h) over Win32's kinds of handle, and the owners that hold more than a handle.
 #pragma once
 
 #include <windows.h>
@@ -7,38 +8,11 @@
 
 #include <utility>
 
+#include "platform/base/Scoped.h"
+
 namespace platform::win {
 
-// Generic move-only owner; Traits says what an empty handle is and how to free one.
-template <typename Traits>
-class Scoped {
-public:
-    using Handle = typename Traits::Handle;
-
-    Scoped() = default;
-    explicit Scoped(Handle handle) : handle_(handle) {}
-    ~Scoped() { Reset(); }
-    Scoped(Scoped&& other) noexcept : handle_(std::exchange(other.handle_, Traits::Empty())) {}
-    Scoped& operator=(Scoped&& other) noexcept {
-        if (this != &other)
-            Reset(std::exchange(other.handle_, Traits::Empty()));
-        return *this;
-    }
-    Scoped(const Scoped&) = delete;
-    Scoped& operator=(const Scoped&) = delete;
-
-    Handle Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != Traits::Empty(); }
-    Handle Release() { return std::exchange(handle_, Traits::Empty()); }
-    void Reset(Handle handle = Traits::Empty()) {
-        if (handle_ != Traits::Empty())
-            Traits::Free(handle_);
-        handle_ = handle;
-    }
-
-private:
-    Handle handle_ = Traits::Empty();
-};
+using platform::Scoped;
 
 template <typename T>
 struct GdiTraits {

@@ -1,6 +1,6 @@
 // ANSI conversion for native builds: iconv with a code page chosen by the caller (932 by default).
 // Characters the code page lacks become '?', as WideCharToMultiByte does.
-#include "platform/CodePage.h"
+#include "platform/base/CodePage.h"
 
 #include <iconv.h>
 

@@ -1,37 +1,24 @@
 // Whole-file access through the wide file functions, so that any path the system can name works
 // whatever the ANSI code page. A replacement is written to a file beside the target and then moved over
 // it, so the target holds either its old bytes or all the new ones.
-#include "platform/File.h"
+#include "platform/base/File.h"
 
 #include <windows.h>
 
 #include <string>
 
-#include "platform/FileReplace_win.h"
+#include "platform/base/FileReplace_win.h"
+#include "platform/base/Scoped.h"
 
 namespace platform {
 namespace {
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() {
-        if (valid())
-            CloseHandle(h_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return h_; }
-    bool Close() {
-        HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(h) != FALSE;
-    }
-
-private:
-    HANDLE h_;
+struct FileTraits {
+    using Handle = HANDLE;
+    static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+    static void Free(HANDLE h) { CloseHandle(h); }
 };
+using FileHandle = Scoped<FileTraits>;
 
 bool WriteAll(HANDLE h, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -77,7 +64,7 @@ bool RetryWhileHeld(ULONGLONG deadline, Step step) {
 bool Flush(const std::wstring& name) {
     FileHandle file(CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.valid() && FlushFileBuffers(file.get()) && file.Close();
+    return file && FlushFileBuffers(file.Get()) && CloseHandle(file.Release());
 }
 
 // Deletes the file and checks that it is gone: a scanner may hold it too, and a copy left behind may
@@ -143,13 +130,13 @@ std::optional<std::string> ReadWholeFile(std::wstring_view path, size_t maxBytes
     FileHandle file(CreateFileW(std::wstring(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid())
+    if (!file)
         return std::nullopt;
     std::string bytes;
     char buf[8192];
     for (;;) {
         DWORD n = 0;
-        if (!ReadFile(file.get(), buf, sizeof buf, &n, nullptr))
+        if (!ReadFile(file.Get(), buf, sizeof buf, &n, nullptr))
             return std::nullopt;
         if (n == 0)
             return bytes;
@@ -164,10 +151,10 @@ bool ReplaceWholeFile(std::wstring_view path, std::string_view bytes) {
     RemoveStaleCopies(target);
     std::wstring temp;
     FileHandle file(CreateSibling(target, temp));
-    if (!file.valid())
+    if (!file)
         return false;
-    bool ok = WriteAll(file.get(), bytes);
-    ok = file.Close() && ok;
+    bool ok = WriteAll(file.Get(), bytes);
+    ok = CloseHandle(file.Release()) && ok;  // Closed now, so that a delayed write error is seen.
     if (ok)
         return MoveCopyOver(temp, target);
     DeleteCopy(temp);

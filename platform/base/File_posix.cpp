@@ -8,7 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/File.h"
+#include "platform/base/File.h"
+#include "platform/base/Scoped.h"
 
 namespace platform {
 namespace {
@@ -45,26 +46,12 @@ std::string NativePath(std::wstring_view path) {
     return out;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    // Closes now so that a failing close (delayed write error) can be seen.
-    bool Close() {
-        int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
+struct FdTraits {
+    using Handle = int;
+    static int Empty() { return -1; }
+    static void Free(int fd) { ::close(fd); }
 };
+using Fd = Scoped<FdTraits>;
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -98,12 +85,12 @@ bool IsOrdinaryFile(std::wstring_view path) {
 
 std::optional<std::string> ReadWholeFile(std::wstring_view path, size_t maxBytes) {
     Fd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
+    if (fd.Get() < 0)
         return std::nullopt;
     std::string bytes;
     char buf[8192];
     for (;;) {
-        ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        ssize_t n = ::read(fd.Get(), buf, sizeof buf);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -120,13 +107,13 @@ bool ReplaceWholeFile(std::wstring_view path, std::string_view bytes) {
     std::string target = NativePath(path);
     std::string temp;
     Fd fd(CreateSibling(target, temp));
-    if (fd.get() < 0)
+    if (fd.Get() < 0)
         return false;
     struct stat st;
     if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        ::fchmod(fd.get(), st.st_mode & 07777);
-    bool ok = WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
-    ok = fd.Close() && ok;
+        ::fchmod(fd.Get(), st.st_mode & 07777);
+    bool ok = WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0;
+    ok = ::close(fd.Release()) == 0 && ok;  // Closed now, so that a delayed write error is seen.
     if (ok && ::rename(temp.c_str(), target.c_str()) == 0)
         return true;
     ::unlink(temp.c_str());
