@@ -172,16 +172,6 @@ def steady_points(masks, inside=True):
     return points
 
 
-def save_screen(session, path, crop=None):
-    """The virtual screen (or the part crop = {x, y, w, h} of it) as PNG; kept for a person to look at."""
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    argv = ["import", "-display", session.display, "-window", "root"]
-    if crop:
-        argv += ["-crop", f"{crop['w']}x{crop['h']}+{crop['x']}+{crop['y']}", "+repage"]
-    subprocess.run(argv + [path], env=session.env, capture_output=True, timeout=30, check=True)
-    return path
-
-
 # ----- the tests -------------------------------------------------------------------------------------------------
 
 class MascotTest(harness.SorabuneTestCase):
@@ -219,10 +209,10 @@ class MascotTest(harness.SorabuneTestCase):
 
     def _screenshots(self, app, form):
         folder = os.path.join(artifacts_root(), "mascot")
-        save_screen(self.session, os.path.join(folder, "mascot-on-desktop.png"))
+        harness.save_screen(self.session, os.path.join(folder, "mascot-on-desktop.png"))
         r = form["rect"]
         x, y = max(0, r["x"] - 40), max(0, r["y"] - 40)
-        save_screen(self.session, os.path.join(folder, "mascot-closeup.png"),
+        harness.save_screen(self.session, os.path.join(folder, "mascot-closeup.png"),
                     {"x": x, "y": y, "w": r["w"] + 80, "h": r["h"] + 80})
 
     def _check_samples(self, samples, screen):
