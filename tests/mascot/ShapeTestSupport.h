@@ -1,6 +1,7 @@
 // The shapes drawn in code and a pixel-set view of regions, shared by the mascot's shape tests.
 #pragma once
 
+#include <filesystem>
 #include <set>
 #include <string>
 #include <utility>
@@ -45,8 +46,7 @@ inline PixelSet ExpectedOutline(const mascot::PixelReader& pixel) {
 
 // The outline check's list of shapes, with the shipped frames read from the source tree.
 inline std::vector<shape_check::Case> Cases() {
-    std::string dir = SORABUNE_FRAMES_DIR;
-    return shape_check::Cases(std::wstring(dir.begin(), dir.end()));
+    return shape_check::Cases(std::filesystem::path(SORABUNE_FRAMES_DIR).wstring());
 }
 
 }  // namespace shape_test
