@@ -19,16 +19,6 @@ APPEARANCE_TIMEOUT = 20.0
 BUTTON_STRIP = 17
 
 
-def save_screen(session, path, crop=None):
-    """The virtual screen (or the part crop = {x, y, w, h} of it) as PNG; kept for a person to look at."""
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    argv = ["import", "-display", session.display, "-window", "root"]
-    if crop:
-        argv += ["-crop", f"{crop['w']}x{crop['h']}+{crop['x']}+{crop['y']}", "+repage"]
-    subprocess.run(argv + [path], env=session.env, capture_output=True, timeout=30, check=True)
-    return path
-
-
 def grab_rgb(session, rect):
     """The raw RGB bytes of a part {x, y, w, h} of the virtual screen."""
     argv = ["import", "-display", session.display, "-window", "root",
@@ -83,15 +73,15 @@ class AppearanceTest(harness.SorabuneTestCase):
         main = app.wait_for("Form2", visible=True, timeout=45)
         shots = os.path.join(artifacts_root(), "appearance")
         time.sleep(0.5)  # let the first paint finish before the picture is taken
-        save_screen(self.session, os.path.join(shots, "main-window.png"), main["rect"])
+        harness.save_screen(self.session, os.path.join(shots, "main-window.png"), main["rect"])
 
         app.click("Form2", "Command2")  # 操作
         settings = app.wait_for("SetForm", visible=True)
         self.assertEqual(settings["caption"], "設定")
         self.assertEqual(app.checked("SetForm", "Check1"), 0, "NUMBER=0 leaves the box unticked")
         time.sleep(0.5)
-        save_screen(self.session, os.path.join(shots, "settings-window.png"), settings["rect"])
-        save_screen(self.session, os.path.join(shots, "settings-over-main-screen.png"))
+        harness.save_screen(self.session, os.path.join(shots, "settings-window.png"), settings["rect"])
+        harness.save_screen(self.session, os.path.join(shots, "settings-over-main-screen.png"))
 
         app.click("SetForm", "Check1")
         app.wait_until(lambda: app.checked("SetForm", "Check1") == 1, 5, "the box to be ticked by the click")

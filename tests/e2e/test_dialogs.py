@@ -12,7 +12,6 @@ import unittest
 
 from tests.e2e import harness
 from tests.e2e.harness.testcase import artifacts_root
-from tests.e2e.test_appearance import save_screen
 
 INI = harness.profile("EXEINI", NUMBER=0)
 OLD_ACCOUNT = harness.profile("EXEINI", NAME="old", NAME2="oldpw", NAME3=1)
@@ -54,12 +53,6 @@ def parse_profile(data):
             key, value = line.split(b"=", 1)
             current.setdefault(key.strip().lower(), value.strip())
     return sections
-
-
-def open_settings(app):
-    app.wait_for("Form2", timeout=45)
-    app.click("Form2", "Command2")  # 操作
-    return app.wait_for("SetForm")
 
 
 def replace_text(app, form, control, text):
@@ -137,7 +130,7 @@ class DialogsTest(harness.SorabuneTestCase):
 
     def test_account_dialog_cancel_esc_and_ok(self):
         app = self.launch(ini=INI, id_pass=OLD_ACCOUNT)
-        open_settings(app)
+        harness.open_settings(app)
 
         app.click("SetForm", "Command1")  # ID/PASS
         app.wait_for("IdPassForm")
@@ -146,7 +139,7 @@ class DialogsTest(harness.SorabuneTestCase):
         self.assertEqual(app.text("IdPassForm", "IdText"), "old")
         self.assertEqual(app.control("IdPassForm", "PassText")["password_char"], "*")
         time.sleep(0.5)
-        save_screen(self.session, os.path.join(artifacts_root(), "dialogs", "account-dialog.png"),
+        harness.save_screen(self.session, os.path.join(artifacts_root(), "dialogs", "account-dialog.png"),
                     app.form("IdPassForm")["rect"])
         self.assertEqual(app.checked("IdPassForm", "Check1"), 0)
         app.wait_focus("Check1")  # the save box holds the focus when the dialog opens
@@ -190,7 +183,7 @@ class DialogsTest(harness.SorabuneTestCase):
         app = self.launch(ini=INI, id_pass=harness.profile("EXEINI", NAME="old"), start=False)
         stale = app.id_pass_path + ".~4242-0"  # left by a save cut short: it holds a password in clear
         harness.write_cp932(stale, OLD_ACCOUNT)
-        open_settings(app.start())
+        harness.open_settings(app.start())
         for hold_ms, saved in ((1000, True), (8000, False)):  # the second outlasts the retries by far
             app.click("SetForm", "Command1")  # ID/PASS
             app.wait_for("IdPassForm")
@@ -214,13 +207,13 @@ class DialogsTest(harness.SorabuneTestCase):
 
     def test_server_dialog_keys_topmost_and_save(self):
         app = self.launch(ini=INI)
-        open_settings(app)
+        harness.open_settings(app)
 
         app.click("SetForm", "Command2")  # POPサーバー
         dialog = app.wait_topmost("OptionForm")  # the server dialog makes itself topmost
         app.wait_focus("MailText")
         time.sleep(0.5)
-        save_screen(self.session, os.path.join(artifacts_root(), "dialogs", "server-dialog.png"), dialog["rect"])
+        harness.save_screen(self.session, os.path.join(artifacts_root(), "dialogs", "server-dialog.png"), dialog["rect"])
         # A line taller than the box cuts the feet off "g", "j" and "p": example.jp would read example.ip.
         focused = app.control("OptionForm", "MailText")
         self.assertTrue(0 < focused["line_height"] <= focused["client_height"],
@@ -264,7 +257,7 @@ class DialogsTest(harness.SorabuneTestCase):
     def test_disconnect_reached_by_keyboard_hangs_up_both_connections_in_order(self):
         app = self.launch(ini=INI, start=False)
         hung_up = self.standin_dial_up(app)
-        settings = open_settings(app.start())
+        settings = harness.open_settings(app.start())
         command7 = app.control("SetForm", "Command7")
         self.assertFalse(command7["in_client"], "切断 lies below the client area")
         app.wait_focus("Check1")
@@ -289,7 +282,7 @@ class DialogsTest(harness.SorabuneTestCase):
 
     def test_maker_page_declined_opens_nothing(self):
         app = self.launch(ini=INI)
-        settings = open_settings(app)
+        settings = harness.open_settings(app)
         before = {(window["pid"], window["class"]) for window in app.windows() if window["visible"]}
         app.click("SetForm", "Command5")  # 作者
         box = app.wait_msgbox("確認")
@@ -306,7 +299,7 @@ class DialogsTest(harness.SorabuneTestCase):
     def test_first_run_set_up_through_dialogs_then_check(self):
         pop3 = self.start_pop3(user="hanako", password="kusa.Mochi9", messages=3)
         app = self.launch(ini=INI)
-        open_settings(app)
+        harness.open_settings(app)
 
         app.click("SetForm", "Command1")
         app.wait_for("IdPassForm")

@@ -14,7 +14,6 @@ from tests.e2e import harness
 from tests.e2e.harness.driver import poll
 from tests.e2e.harness.environment import LOCALE, REPO, Build, Session, timeout_scale
 from tests.e2e.harness.testcase import artifacts_root
-from tests.e2e.test_appearance import save_screen
 
 
 def files_under(folder):
@@ -91,7 +90,7 @@ class FirstRunTest(unittest.TestCase):
         app.click("SetForm", "Command6")  # メールチェック: the program still answers, with the demo's own settings
         app.wait_text("MsgForm", "Text2", "3")
         time.sleep(0.5)
-        save_screen(app.session, os.path.join(app.evidence_dir, "notice-window.png"), app.form("MsgForm")["rect"])
+        harness.save_screen(app.session, os.path.join(app.evidence_dir, "notice-window.png"), app.form("MsgForm")["rect"])
 
         os.killpg(proc.pid, signal.SIGINT)  # Ctrl+C
         proc.wait(60 * timeout_scale())

@@ -26,16 +26,9 @@ NO_MAIL = "新着メールはありませんでした。"
 NAME_MISMATCH = "サーバーの証明書の名前が POP3 サーバー名と一致しないため、接続を切りました。\n"
 
 
-def open_settings(app):
-    """The main window's 操作 button, clicked once the main window is up; returns the settings window."""
-    app.wait_for("Form2", timeout=45)
-    app.click("Form2", "Command2")
-    return app.wait_for("SetForm")
-
-
 def check_mail(app):
     """操作 and メールチェック, both real clicks."""
-    open_settings(app)
+    harness.open_settings(app)
     app.click("SetForm", "Command6")
 
 
@@ -126,7 +119,7 @@ class MailCheckTest(harness.SorabuneTestCase):
         black_hole(self, pop3.port)
         for port in (pop3.port, harness.pop3.free_port()):
             app = self.launch(ini=INI, id_pass=ACCOUNT, quillo=harness.quillo(pop3=f"dual.test:{port}"))
-            open_settings(app)
+            harness.open_settings(app)
             start = time.monotonic()
             app.click("SetForm", "Command6")
             app.wait_until(pop3.logins if port == pop3.port else app.msgboxes, interval=0.02, message="the outcome")
@@ -141,7 +134,7 @@ class MailCheckTest(harness.SorabuneTestCase):
         pop3 = self.start_pop3(user=USER, password=PASSWORD, messages=3)
         app = self.launch(ini=INI, id_pass=harness.profile("EXEINI", NAME=USER, NAME2="wrong", NAME3=1),
                           quillo=harness.quillo(pop3=pop3.address))
-        settings = open_settings(app)
+        settings = harness.open_settings(app)
         # The settings window opens right over the main window: move it off by its caption.
         left, caption_y = settings["rect"]["x"] + 40, (settings["rect"]["y"] + settings["client"]["y"]) // 2
         app.drag(left, caption_y, left + 250, caption_y)
@@ -179,7 +172,7 @@ class MailCheckTest(harness.SorabuneTestCase):
                           quillo=harness.quillo(pop3=pop3.address), folder_name=os.path.join(*parts, "Sorabune"),
                           code_page=1252, winedebug="+mci")
         self.assertEqual(app.wait_for("Form2", timeout=45)["caption"], "Velmora・・・")
-        open_settings(app)
+        harness.open_settings(app)
         self.assertEqual(app.text("SetForm", "Command6"), "メールチェック")
         app.click("SetForm", "Command6")
         box = app.wait_msgbox("エラー")
@@ -188,7 +181,7 @@ class MailCheckTest(harness.SorabuneTestCase):
         self.assertNotice(app, NO_MAIL, -1)
         self.assertEqual(app.form("MsgForm")["caption"], "新着お知らせ")
 
-        open_settings(app)
+        harness.open_settings(app)
         app.click("SetForm", "Command3")  # 少女を出す: the jingle
         # The open's result is the first "=> 2/" of the +mci trace before the next command's line.
         opened = re.compile(r'mciSendStringW \(L"open \\"(.*)\n(?:(?!.*mciSendStringW \(L).*\n)*?.*=> 2/ (\w+)')

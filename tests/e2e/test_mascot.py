@@ -1,11 +1,10 @@
 """The mascot once it is out on the desktop: topmost, cut to the outline of the frame it shows, wandering
 within the screen while it animates, and ending the program on a right-button press inside the outline.
 
-The expected outlines are worked out here from the frame GIFs themselves (a small GIF decoder below), so a
+The expected outlines are worked out here from the frame GIFs themselves (decoded by ImageMagick), so a
 wrong key colour, a missing strip or a wrong banding shows up as a mismatch with the window's region."""
 
 import os
-import struct
 import subprocess
 import time
 import unittest
@@ -34,84 +33,19 @@ QUILLO = harness.quillo()
 
 # ----- frame pictures --------------------------------------------------------------------------------------------
 
-def _lzw_decode(data, min_code_size, count):
-    """The colour indices of one GIF image from its LZW data."""
-    clear, end = 1 << min_code_size, (1 << min_code_size) + 1
-    base = [bytes([i]) for i in range(clear)] + [b"", b""]
-    table, size, prev = list(base), min_code_size + 1, None
-    bits, pos, total = int.from_bytes(data, "little"), 0, len(data) * 8
-    out = bytearray()
-    while pos + size <= total and len(out) < count:
-        code = (bits >> pos) & ((1 << size) - 1)
-        pos += size
-        if code == clear:
-            table, size, prev = list(base), min_code_size + 1, None
-            continue
-        if code == end:
-            break
-        if prev is None:
-            entry = table[code]
-        else:
-            entry = table[code] if code < len(table) else prev + prev[:1]
-            if len(table) < 4096:
-                table.append(prev + entry[:1])
-        out += entry
-        prev = entry
-        if len(table) == (1 << size) and size < 12:
-            size += 1
-    return bytes(out[:count])
-
-
-def _deinterlace(indices, width, height):
-    rows = [indices[i * width:(i + 1) * width] for i in range(height)]
-    order = [y for start, step in ((0, 8), (4, 8), (2, 4), (1, 2)) for y in range(start, height, step)]
-    result = [b""] * height
-    for row, y in zip(rows, order):
-        result[y] = row
-    return b"".join(result)
-
-
 def read_gif(path):
-    """(width, height, [(r, g, b), ...] row by row) of the first image of a GIF file."""
-    with open(path, "rb") as f:
-        data = f.read()
-    if data[:6] not in (b"GIF87a", b"GIF89a"):
-        raise ValueError(f"{path} is not a GIF file")
-    width, height, flags = struct.unpack("<HHB", data[6:11])
-    pos, palette = 13, b""
-    if flags & 0x80:
-        palette = data[pos:pos + 3 * (2 << (flags & 7))]
-        pos += len(palette)
-    while pos < len(data):
-        block = data[pos]
-        pos += 1
-        if block == 0x21:  # extension: label, then sub-blocks
-            pos += 1
-            while data[pos]:
-                pos += data[pos] + 1
-            pos += 1
-        elif block == 0x2C:
-            left, top, w, h, iflags = struct.unpack("<HHHHB", data[pos:pos + 9])
-            pos += 9
-            if (left, top, w, h) != (0, 0, width, height):
-                raise ValueError(f"{path}: the image does not cover the whole picture")
-            if iflags & 0x80:
-                palette = data[pos:pos + 3 * (2 << (iflags & 7))]
-                pos += len(palette)
-            min_code_size = data[pos]
-            pos += 1
-            lzw = bytearray()
-            while data[pos]:
-                lzw += data[pos + 1:pos + 1 + data[pos]]
-                pos += data[pos] + 1
-            indices = _lzw_decode(bytes(lzw), min_code_size, w * h)
-            if iflags & 0x40:
-                indices = _deinterlace(indices, w, h)
-            colours = [tuple(palette[3 * i:3 * i + 3]) for i in indices]
-            return width, height, colours
-        else:
-            break
-    raise ValueError(f"{path} holds no image")
+    """(width, height, [(r, g, b), ...] row by row) of the first image of a GIF file, decoded by ImageMagick."""
+    first = f"{path}[0]"
+    size = subprocess.run(["identify", "-format", "%w %h %g", first], capture_output=True, text=True, timeout=30,
+                          check=True).stdout.split()
+    width, height = int(size[0]), int(size[1])
+    if size[2] != f"{width}x{height}+0+0":
+        raise ValueError(f"{path}: the image does not cover the whole picture ({size[2]})")
+    rgb = subprocess.run(["convert", first, "-depth", "8", "rgb:-"], capture_output=True, timeout=30,
+                         check=True).stdout
+    if len(rgb) != 3 * width * height:
+        raise ValueError(f"{path}: {len(rgb)} bytes of pixels for {width}x{height}")
+    return width, height, [tuple(rgb[i:i + 3]) for i in range(0, len(rgb), 3)]
 
 
 def figure_mask(path):
@@ -172,16 +106,6 @@ def steady_points(masks, inside=True):
     return points
 
 
-def save_screen(session, path, crop=None):
-    """The virtual screen (or the part crop = {x, y, w, h} of it) as PNG; kept for a person to look at."""
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    argv = ["import", "-display", session.display, "-window", "root"]
-    if crop:
-        argv += ["-crop", f"{crop['w']}x{crop['h']}+{crop['x']}+{crop['y']}", "+repage"]
-    subprocess.run(argv + [path], env=session.env, capture_output=True, timeout=30, check=True)
-    return path
-
-
 # ----- the tests -------------------------------------------------------------------------------------------------
 
 class MascotTest(harness.SorabuneTestCase):
@@ -219,10 +143,10 @@ class MascotTest(harness.SorabuneTestCase):
 
     def _screenshots(self, app, form):
         folder = os.path.join(artifacts_root(), "mascot")
-        save_screen(self.session, os.path.join(folder, "mascot-on-desktop.png"))
+        harness.save_screen(self.session, os.path.join(folder, "mascot-on-desktop.png"))
         r = form["rect"]
         x, y = max(0, r["x"] - 40), max(0, r["y"] - 40)
-        save_screen(self.session, os.path.join(folder, "mascot-closeup.png"),
+        harness.save_screen(self.session, os.path.join(folder, "mascot-closeup.png"),
                     {"x": x, "y": y, "w": r["w"] + 80, "h": r["h"] + 80})
 
     def _check_samples(self, samples, screen):

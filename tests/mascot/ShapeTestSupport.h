@@ -1,6 +1,7 @@
-// Pictures drawn in code and a pixel-set view of regions, shared by the mascot's shape tests.
+// The shapes drawn in code and a pixel-set view of regions, shared by the mascot's shape tests.
 #pragma once
 
+#include <filesystem>
 #include <set>
 #include <string>
 #include <utility>
@@ -8,38 +9,20 @@
 
 #include "mascot/FrameShape.h"
 #include "platform/forms/Picture.h"
-#include "tests/support/TempFolder.h"
+#include "tests/e2e/shape_check/shape_cases.h"
 
 namespace shape_test {
 
 using Pixel = std::pair<int, int>;
 using PixelSet = std::set<Pixel>;
 
-constexpr platform::Colour kSilver = platform::Rgb(192, 192, 192);
-
-// An 80 × 100 picture on a silver background unless told otherwise.
-inline platform::Picture MakePicture(platform::Colour background = kSilver, int width = 80, int height = 100) {
-    platform::Picture p;
-    p.width = width;
-    p.height = height;
-    p.pixels.assign(size_t(width) * size_t(height), background);
-    return p;
-}
-
-inline void Fill(platform::Picture& p, int left, int top, int right, int bottom, platform::Colour c) {
-    for (int y = top; y < bottom; ++y)
-        for (int x = left; x < right; ++x)
-            p.pixels[size_t(y) * size_t(p.width) + size_t(x)] = c;
-}
-
-// Reads as a picture box does: -1 outside the picture.
-inline mascot::PixelReader Reader(const platform::Picture& p) {
-    return [&p](int x, int y) -> std::int64_t {
-        if (x < 0 || y < 0 || x >= p.width || y >= p.height)
-            return -1;
-        return p.At(x, y);
-    };
-}
+// The pictures are drawn by the same helpers as the outline check's list of shapes.
+using shape_check::Blank;
+using shape_check::Checkerboard;
+using shape_check::Figure;
+using shape_check::Fill;
+using shape_check::kSilver;
+using shape_check::Reader;
 
 inline PixelSet Rasterize(const std::vector<platform::RegionRect>& rects) {
     PixelSet set;
@@ -61,10 +44,9 @@ inline PixelSet ExpectedOutline(const mascot::PixelReader& pixel) {
     return set;
 }
 
-// The shipped frame picture n (0..3), or null when the pictures have not been generated.
-inline platform::PicturePtr ShippedFrame(int n) {
-    return platform::DecodePicture(
-        TempFolder::Take(std::string(SORABUNE_FRAMES_DIR) + "/girl" + std::to_string(n) + ".gif"));
+// The outline check's list of shapes, with the shipped frames read from the source tree.
+inline std::vector<shape_check::Case> Cases() {
+    return shape_check::Cases(std::filesystem::path(SORABUNE_FRAMES_DIR).wstring());
 }
 
 }  // namespace shape_test

@@ -55,7 +55,9 @@ SorabuneTestCase
     standin_dial_up(app) -> hung_up: before app.start(), puts the stand-in rasapi32.dll (two connections,
         answering as Windows does) into the prefix for this test and overrides to it in app.env;
         hung_up() lists the handles hung up so far, in order, as hex texts.
-    test_dir, session (display, env, prefix, screenshot(path)), apps
+    test_dir, session (display, env, prefix, screenshot(path, crop=None)), apps
+save_screen(session, path, crop=None) -> path: a screenshot kept for a person; raises when not taken.
+open_settings(app) -> the settings window (SetForm), opened with the main window's 操作 button.
     A failing test leaves final-screen.png, program.log, driver.log and the settings files under
     SORABUNE_E2E_ARTIFACTS/<test folder>/.
 
@@ -105,12 +107,12 @@ close F, activate F, focus, region F, msgbox, msgbox_press CAPTION, pid, wait_ex
 pixel X Y, windows, hold PATH MS (opens the file sharing read and write, not delete, for MS ms; returns at once). Arguments with blanks are JSON string literals.
 """
 
-from .app import App
+from .app import App, open_settings
 from .driver import DriverError
-from .environment import Session
+from .environment import Session, save_screen
 from .files import encodings_holding, profile, quillo, read_bytes, read_cp932, to_cp932, write_cp932
 from .pop3 import Pop3Server
 from .testcase import SorabuneTestCase
 
-__all__ = ["App", "DriverError", "Pop3Server", "Session", "SorabuneTestCase", "encodings_holding", "profile", "quillo",
-           "read_bytes", "read_cp932", "to_cp932", "write_cp932"]
+__all__ = ["App", "DriverError", "Pop3Server", "Session", "SorabuneTestCase", "encodings_holding", "open_settings",
+           "profile", "quillo", "read_bytes", "read_cp932", "save_screen", "to_cp932", "write_cp932"]

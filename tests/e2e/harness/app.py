@@ -323,3 +323,10 @@ class App:
         except DriverError as error:
             details.append(f"  (driver: {error})")
         raise AssertionError("\n".join(details))
+
+
+def open_settings(app):
+    """The main window's 操作 button, clicked once the main window is up; returns the settings window."""
+    app.wait_for("Form2", timeout=45)
+    app.click("Form2", "Command2")
+    return app.wait_for("SetForm")

@@ -255,14 +255,25 @@ class Session:
     def wine_argv(self, exe):
         return ["wine", exe]
 
-    def screenshot(self, path):
-        """The whole virtual screen as PNG (ImageMagick's import); False when it could not be taken."""
+    def screenshot(self, path, crop=None):
+        """The virtual screen (or the part crop = {x, y, w, h} of it) as PNG (ImageMagick's import); False
+        when it could not be taken."""
+        os.makedirs(os.path.dirname(path) or ".", exist_ok=True)
+        argv = ["import", "-display", self.display, "-window", "root"]
+        if crop:
+            argv += ["-crop", f"{crop['w']}x{crop['h']}+{crop['x']}+{crop['y']}", "+repage"]
         try:
-            subprocess.run(["import", "-display", self.display, "-window", "root", path], env=self.env,
-                           capture_output=True, check=True, timeout=30)
+            subprocess.run(argv + [path], env=self.env, capture_output=True, check=True, timeout=30)
             return True
         except (OSError, subprocess.SubprocessError):
             return False
+
+
+def save_screen(session, path, crop=None):
+    """A screenshot kept for a person to look at (see Session.screenshot); raises when it cannot be taken."""
+    if not session.screenshot(path, crop):
+        raise RuntimeError(f"could not take the screenshot {path}")
+    return path
 
 
 # Large binaries of the Windows folder are never written after wineboot, so the copies may share them.

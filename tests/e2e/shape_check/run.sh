@@ -44,20 +44,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Copies a pristine prefix: files Wine never rewrites (programs, libraries, fonts) are hard-linked.
+# Copies a pristine prefix as the e2e harness does (files Wine never rewrites are hard-linked).
 copy_prefix() {  # template target
-    local template=$1 target=$2 shared='.*\.\(dll\|exe\|sys\|drv\|ocx\|acm\|cpl\|tlb\|ttf\|ttc\|fon\|nls\)'
-    mkdir -p "$target"
-    cd "$template" || return 1
-    find . -mindepth 1 -type d -printf "$target/%P\0" | xargs -0 -r mkdir -p
-    find . -mindepth 1 -type l -printf '%l\0%P\0' |
-        while IFS= read -r -d '' link && IFS= read -r -d '' path; do ln -s "$link" "$target/$path"; done
-    find ./drive_c -type f -iregex "$shared" -print0 >"$work/shared.list"
-    xargs -0 -r cp -l --parents -t "$target" <"$work/shared.list" 2>/dev/null ||
-        xargs -0 -r cp -p --parents -t "$target" <"$work/shared.list"
-    find . -type f ! \( -path './drive_c/*' -iregex "$shared" \) ! -path ./wineserver ! -path ./.sorabune-complete \
-        -print0 | xargs -0 -r cp -p --parents -t "$target"
-    cd - >/dev/null
+    PYTHONPATH=$root python3 -c 'import sys; from tests.e2e.harness.environment import copy_prefix; copy_prefix(*sys.argv[1:])' \
+        "$1" "$2"
 }
 
 prefix_from_cache() {

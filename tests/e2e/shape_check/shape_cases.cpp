@@ -1,4 +1,5 @@
-// The shared half of the outline check: the cases, the two builds with their comparison, and the hex file.
+// The list of drawn shapes and its picture helpers, and the shared half of the outline check: the two
+// builds with their comparison, and the hex file.
 #include "tests/e2e/shape_check/shape_cases.h"
 
 #include <cstdio>
@@ -19,50 +20,19 @@ using platform::Colour;
 using platform::Picture;
 using platform::Rgb;
 
-constexpr Colour kSilver = Rgb(192, 192, 192);
-
-struct Case {
-    std::string name;
-    // Null when the picture could not be loaded: the picture box then reads -1 everywhere.
-    std::shared_ptr<const Picture> picture;
-    std::string problem;  // why the case cannot run, e.g. a shipped frame that does not decode
-};
-
-Picture Blank(Colour background = kSilver, int width = 80, int height = 100) {
-    Picture p;
-    p.width = width;
-    p.height = height;
-    p.pixels.assign(std::size_t(width) * std::size_t(height), background);
-    return p;
-}
-
-void Fill(Picture& p, int left, int top, int right, int bottom, Colour c) {
-    for (int y = top; y < bottom; ++y)
-        for (int x = left; x < right; ++x)
-            p.pixels[std::size_t(y) * std::size_t(p.width) + std::size_t(x)] = c;
-}
-
-Picture Figure() {
-    Picture p = Blank();
-    Fill(p, 30, 10, 50, 30, Rgb(250, 220, 200));  // head
-    Fill(p, 25, 30, 55, 80, Rgb(200, 30, 60));    // dress
-    Fill(p, 30, 80, 35, 100, Rgb(40, 40, 40));    // legs
-    Fill(p, 45, 80, 50, 100, Rgb(40, 40, 40));
-    return p;
-}
-
 void Add(std::vector<Case>& cases, std::string name, Picture picture) {
-    cases.push_back({std::move(name), std::make_shared<const Picture>(std::move(picture)), {}});
+    cases.push_back({std::move(name), std::make_shared<const Picture>(std::move(picture)), {}, false});
 }
 
 void AddShippedFrames(std::vector<Case>& cases, std::wstring_view framesDir) {
     for (int n = 0; n < 4; ++n) {
         std::string name = "girl" + std::to_string(n);
-        std::wstring path = std::wstring(framesDir) + L"\\" + std::wstring(name.begin(), name.end()) + L".gif";
+        // Forward slashes serve both the native build and Windows.
+        std::wstring path = std::wstring(framesDir) + L"/" + std::wstring(name.begin(), name.end()) + L".gif";
         std::optional<std::string> bytes = platform::ReadWholeFile(path);
         platform::PicturePtr picture = bytes ? platform::DecodePicture(*bytes) : nullptr;
         std::string problem = !bytes ? "cannot read " + name + ".gif" : !picture ? name + ".gif does not decode" : "";
-        cases.push_back({name, picture, problem});
+        cases.push_back({name, picture, problem, true});
     }
 }
 
@@ -83,14 +53,9 @@ void AddDrawnPictures(std::vector<Case>& cases) {
     Fill(dressKey, 0, 0, 1, 1, Rgb(200, 30, 60));  // the dress colour becomes the key
     Add(cases, "key-is-not-silver", std::move(dressKey));
 
-    Picture board = Blank();
-    for (int y = 0; y < 100; ++y)
-        for (int x = (y + 1) % 2; x < 80; x += 2)
-            Fill(board, x, y, x + 1, y + 1, Rgb(0, 0, 0));
-    Add(cases, "checkerboard", std::move(board));
-
-    Add(cases, "small-picture", Blank(kSilver, 10, 10));
-    Add(cases, "large-picture", Blank(kSilver, 120, 120));
+    Add(cases, "checkerboard", Checkerboard());
+    Add(cases, "small-picture", Blank(kSilver, 10, 10));    // most of the scan is outside it
+    Add(cases, "large-picture", Blank(kSilver, 120, 120));  // larger than the scan
 
     Picture corners = Blank();
     Fill(corners, 79, 0, 80, 1, 0);
@@ -98,14 +63,14 @@ void AddDrawnPictures(std::vector<Case>& cases) {
     Fill(corners, 79, 99, 80, 100, 0);
     Add(cases, "corners", std::move(corners));
 
-    Picture stripes = Blank();
+    Picture stripes = Blank();  // columns: bands of identical rows coalesce
     for (int x = 0; x < 80; x += 3)
         Fill(stripes, x + 1, 5, x + 2, 95, 0);
     Add(cases, "stripes", std::move(stripes));
 
     // The generator's raw output is the same on every compiler, unlike the standard distributions.
     std::mt19937 random(11);
-    for (int percent : {5, 30, 70}) {
+    for (int percent : {5, 15, 25, 30, 35, 45, 55, 65, 70, 75}) {
         Picture noise = Blank();
         for (Colour& px : noise.pixels)
             if (random() % 100 < unsigned(percent))
@@ -114,16 +79,7 @@ void AddDrawnPictures(std::vector<Case>& cases) {
         Add(cases, "noise-" + std::to_string(percent), std::move(noise));
     }
 
-    cases.push_back({"no-picture", nullptr, {}});
-}
-
-// Reads as a picture box does: -1 outside the picture, and everywhere when no picture is loaded.
-mascot::PixelReader Reader(const std::shared_ptr<const Picture>& p) {
-    return [p](int x, int y) -> std::int64_t {
-        if (!p || x < 0 || y < 0 || x >= p->width || y >= p->height)
-            return -1;
-        return p->At(x, y);
-    };
+    cases.push_back({"no-picture", nullptr, {}, false});
 }
 
 std::string Hex(const RegionRecord& record) {
@@ -160,7 +116,7 @@ RegionRecord RoundTrip(platform::Regions& regions, const RegionRecord& record) {
 std::string Check(platform::Regions& regions, const Case& c, RegionRecord& reference, RegionRecord& fast) {
     if (!c.problem.empty())
         return c.problem;
-    mascot::PixelReader pixel = Reader(c.picture);
+    mascot::PixelReader pixel = Reader(c.picture.get());
     mascot::BuildRecordPerPixel(regions, pixel, reference);
     mascot::BuildRecordFast(regions, pixel, fast);
     if (fast.bytes != reference.bytes)
@@ -174,6 +130,52 @@ std::string Check(platform::Regions& regions, const Case& c, RegionRecord& refer
 }
 
 }  // namespace
+
+Picture Blank(Colour background, int width, int height) {
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.pixels.assign(std::size_t(width) * std::size_t(height), background);
+    return p;
+}
+
+void Fill(Picture& p, int left, int top, int right, int bottom, Colour c) {
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            p.pixels[std::size_t(y) * std::size_t(p.width) + std::size_t(x)] = c;
+}
+
+Picture Figure() {
+    Picture p = Blank();
+    Fill(p, 30, 10, 50, 30, Rgb(250, 220, 200));  // head
+    Fill(p, 25, 30, 55, 80, Rgb(200, 30, 60));    // dress
+    Fill(p, 30, 80, 35, 100, Rgb(40, 40, 40));    // legs
+    Fill(p, 45, 80, 50, 100, Rgb(40, 40, 40));
+    return p;
+}
+
+Picture Checkerboard() {
+    Picture p = Blank();
+    for (int y = 0; y < p.height; ++y)
+        for (int x = (y + 1) % 2; x < p.width; x += 2)
+            Fill(p, x, y, x + 1, y + 1, Rgb(0, 0, 0));
+    return p;
+}
+
+mascot::PixelReader Reader(const Picture* p) {
+    return [p](int x, int y) -> std::int64_t {
+        if (!p || x < 0 || y < 0 || x >= p->width || y >= p->height)
+            return -1;
+        return p->At(x, y);
+    };
+}
+
+std::vector<Case> Cases(std::wstring_view framesDir) {
+    std::vector<Case> cases;
+    AddShippedFrames(cases, framesDir);
+    AddDrawnPictures(cases);
+    return cases;
+}
 
 std::string FirstDifference(const RegionRecord& a,
                             std::string_view aName,
@@ -217,10 +219,7 @@ bool RecordFromHex(std::string_view hex, RegionRecord& record) {
 }
 
 int RunCases(platform::Regions& regions, std::wstring_view framesDir, std::wstring_view hexPath) {
-    std::vector<Case> cases;
-    AddShippedFrames(cases, framesDir);
-    AddDrawnPictures(cases);
-
+    std::vector<Case> cases = Cases(framesDir);
     std::string hexFile;
     int passed = 0, failed = 0;
     for (const Case& c : cases) {
