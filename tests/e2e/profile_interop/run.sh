@@ -55,7 +55,8 @@ tool=${PROFILE_TOOL_EXE:-$work/profile_tool.exe}
 if [ -z "${PROFILE_TOOL_EXE:-}" ]; then
     "$cxx" -std=c++20 -O1 -static -municode -I"$root" -o "$tool" "$here/profile_tool.cpp" \
         "$root/platform/Profile_win.cpp" "$root/platform/base/CodePage_win.cpp" "$root/platform/base/File_win.cpp" \
-        "$root/platform/Protect_win.cpp" "$root/settings/SettingsFiles.cpp" "$root/settings/StoredPassword.cpp" \
+        "$root/platform/Protect_win.cpp" "$root/settings/ServerName.cpp" "$root/settings/SettingsFiles.cpp" \
+        "$root/settings/StoredPassword.cpp" \
         -lcrypt32 || exit 1
 fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
