@@ -24,9 +24,11 @@ function(sorabune_delay_import target)
             list(TRANSFORM thunks REPLACE "^__imp_" "    ")
             list(JOIN thunks "\n" exports)
             file(WRITE ${folder}/${dll}.def "LIBRARY ${dll}.dll\nEXPORTS\n${exports}\n")
-            execute_process(COMMAND ${SORABUNE_DLLTOOL} --input-def ${folder}/${dll}.def --dllname ${dll}.dll
-                                    --output-delaylib ${delaylib}
-                            COMMAND_ERROR_IS_FATAL ANY)
+            # dlltool names its temporary files after the whole output path, which a deep build folder makes
+            # longer than a file name may be; run it in the folder with short names of our own.
+            execute_process(COMMAND ${SORABUNE_DLLTOOL} --input-def ${dll}.def --dllname ${dll}.dll
+                                    --output-delaylib lib${dll}_delay.a --temp-prefix ${dll}
+                            WORKING_DIRECTORY ${folder} COMMAND_ERROR_IS_FATAL ANY)
         endif()
         target_link_libraries(${target} PUBLIC ${delaylib})
     endforeach()
