@@ -8,6 +8,8 @@
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"
 
+namespace app {
+
 App::App(platform::Platform& platform) : platform_(platform), files_(platform.profile, platform.gui.ProgramFolder()) {}
 
 App::~App() = default;
@@ -21,25 +23,27 @@ T& Instance(std::unique_ptr<T>& slot, App& app) {
 }
 }  // namespace
 
-Form1& App::GetForm1() {
+mascot::Form1& App::GetForm1() {
     return Instance(form1_, *this);
 }
 Form2& App::GetForm2() {
     return Instance(form2_, *this);
 }
-SetForm& App::GetSetForm() {
+settings::SetForm& App::GetSetForm() {
     return Instance(setForm_, *this);
 }
-IdPassForm& App::GetIdPassForm() {
+settings::IdPassForm& App::GetIdPassForm() {
     return Instance(idPassForm_, *this);
 }
-OptionForm& App::GetOptionForm() {
+settings::OptionForm& App::GetOptionForm() {
     return Instance(optionForm_, *this);
 }
-MsgForm& App::GetMsgForm() {
+mailcheck::MsgForm& App::GetMsgForm() {
     return Instance(msgForm_, *this);
 }
 
 void App::Start() {
     platform::RunHandler(Gui(), [&] { GetForm2().Show(); });
 }
+
+}  // namespace app

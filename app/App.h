@@ -10,12 +10,21 @@
 #include "settings/SettingsFiles.h"
 #include "settings/SettingsValues.h"
 
+namespace mascot {
 class Form1;
-class Form2;
+}  // namespace mascot
+namespace settings {
 class SetForm;
 class IdPassForm;
 class OptionForm;
+}  // namespace settings
+namespace mailcheck {
 class MsgForm;
+}  // namespace mailcheck
+
+namespace app {
+
+class Form2;
 
 class App {
 public:
@@ -26,29 +35,31 @@ public:
 
     platform::Platform& Platform() { return platform_; }
     platform::Gui& Gui() { return platform_.gui; }
-    SettingsValues& Settings() { return settings_; }
+    settings::SettingsValues& Settings() { return settings_; }
     Random& Rng() { return random_; }
-    const SettingsFiles& Files() const { return files_; }
+    const settings::SettingsFiles& Files() const { return files_; }
 
-    Form1& GetForm1();
+    mascot::Form1& GetForm1();
     Form2& GetForm2();
-    SetForm& GetSetForm();
-    IdPassForm& GetIdPassForm();
-    OptionForm& GetOptionForm();
-    MsgForm& GetMsgForm();
+    settings::SetForm& GetSetForm();
+    settings::IdPassForm& GetIdPassForm();
+    settings::OptionForm& GetOptionForm();
+    mailcheck::MsgForm& GetMsgForm();
 
     // Start-up: loads the main window (its load step brings up the rest) and shows it.
     void Start();
 
 private:
     platform::Platform& platform_;
-    SettingsValues settings_;
-    SettingsFiles files_;
+    settings::SettingsValues settings_;
+    settings::SettingsFiles files_;
     Random random_;
-    std::unique_ptr<Form1> form1_;
+    std::unique_ptr<mascot::Form1> form1_;
     std::unique_ptr<Form2> form2_;
-    std::unique_ptr<SetForm> setForm_;
-    std::unique_ptr<IdPassForm> idPassForm_;
-    std::unique_ptr<OptionForm> optionForm_;
-    std::unique_ptr<MsgForm> msgForm_;
+    std::unique_ptr<settings::SetForm> setForm_;
+    std::unique_ptr<settings::IdPassForm> idPassForm_;
+    std::unique_ptr<settings::OptionForm> optionForm_;
+    std::unique_ptr<mailcheck::MsgForm> msgForm_;
 };
+
+}  // namespace app

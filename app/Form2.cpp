@@ -8,6 +8,8 @@
 #include "resources/layouts/Form2Layout.h"
 #include "settings/SetForm.h"
 
+namespace app {
+
 using namespace form2_layout;
 
 namespace {
@@ -77,3 +79,5 @@ void Form2::GrowOrShowMascot() {
     image.SetHeight(image.Height() * kGrowth);
     image.SetWidth(image.Width() * kGrowth);
 }
+
+}  // namespace app

@@ -4,6 +4,8 @@
 
 #include "platform/forms/Form.h"
 
+namespace app {
+
 class App;
 
 class Form2 : public platform::Form {
@@ -25,3 +27,5 @@ private:
 
     App& app_;
 };
+
+}  // namespace app

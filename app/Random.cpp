@@ -3,6 +3,8 @@
 
 #include <chrono>
 
+namespace app {
+
 void Random::SeedFromClock() {
     auto now = std::chrono::system_clock::now().time_since_epoch();
     Seed(std::uint32_t(std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
@@ -18,3 +20,5 @@ float Random::Next() {
     state_ = (state_ * 1140671485u + 12820163u) & 0xFFFFFF;
     return float(state_) / 16777216.0f;
 }
+
+}  // namespace app

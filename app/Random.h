@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace app {
+
 class Random {
 public:
     // Seeds from the system clock, as each load of the mascot window does.
@@ -19,3 +21,5 @@ private:
     std::uint32_t state_ = 0x50000;
     std::function<float()> injected_;
 };
+
+}  // namespace app

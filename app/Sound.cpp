@@ -1,5 +1,7 @@
 #include "app/Sound.h"
 
+namespace app {
+
 std::wstring SoundOpenCommand(platform::Mci& mci, const std::wstring& programFolder) {
     std::wstring file = programFolder + L"\\Sound\\Kouka.mid";
     std::wstring shortPath = mci.ShortPath(file);
@@ -14,3 +16,5 @@ void PlaySoundEffect(platform::Mci& mci, const std::wstring& programFolder) {
 void CloseSoundEffect(platform::Mci& mci) {
     mci.SendString(L"close MIDIFILE");
 }
+
+}  // namespace app

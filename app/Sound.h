@@ -6,6 +6,8 @@
 
 #include "platform/Mci.h"
 
+namespace app {
+
 // "open" and "play" the jingle. No "close" is sent first: a second start finds the alias in use
 // and the play goes to the device that is already open.
 void PlaySoundEffect(platform::Mci& mci, const std::wstring& programFolder);
@@ -15,3 +17,5 @@ void CloseSoundEffect(platform::Mci& mci);
 // file's short (8.3) path when the system gives one: the sequencer opens its file through the ANSI code
 // page and a name of at most 128 characters, which Japanese folder names or a deep folder would break.
 std::wstring SoundOpenCommand(platform::Mci& mci, const std::wstring& programFolder);
+
+}  // namespace app

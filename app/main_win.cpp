@@ -21,7 +21,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     platform::Win32Browser browser;
     platform::Platform platform{gui, regions, profile, mci, dialUp, browser};
 
-    App app(platform);
+    app::App app(platform);
     app.Start();
     return gui.RunMessageLoop();
 }

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+namespace mailcheck {
+
 void DisconnectDialUp(platform::DialUp& dialUp) {
     std::vector<platform::DialUpConnection> connections;
     if (dialUp.EnumConnections(connections) != 0)
@@ -9,3 +11,5 @@ void DisconnectDialUp(platform::DialUp& dialUp) {
     for (platform::DialUpConnection connection : connections)
         dialUp.HangUp(connection);
 }
+
+}  // namespace mailcheck

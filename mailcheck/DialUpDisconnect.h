@@ -3,4 +3,8 @@
 
 #include "platform/DialUp.h"
 
+namespace mailcheck {
+
 void DisconnectDialUp(platform::DialUp& dialUp);
+
+}  // namespace mailcheck

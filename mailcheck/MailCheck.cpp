@@ -20,6 +20,8 @@
 #include "settings/ServerName.h"
 #include "settings/SetForm.h"
 
+namespace mailcheck {
+
 namespace {
 
 constexpr int kTextBufferSize = 8192;
@@ -36,13 +38,13 @@ struct WorkBuffers {
 };
 
 // Reads the stored account into the account dialog's boxes and the account values.
-void LoadAccount(App& app) {
+void LoadAccount(app::App& app) {
     std::wstring id = app.Files().ReadAccountValue("NAME");
     std::wstring password = app.Files().ReadAccountPassword();
-    IdPassForm& dialog = app.GetIdPassForm();
+    settings::IdPassForm& dialog = app.GetIdPassForm();
     dialog[idpass_layout::IdText].SetText(id);
     dialog[idpass_layout::PassText].SetText(password);
-    SettingsValues& s = app.Settings();
+    settings::SettingsValues& s = app.Settings();
     platform::Wipe(s.UserPassword);  // a longer password frees its block
     s.UserId = id;
     s.UserPassword = password;
@@ -82,7 +84,7 @@ void FetchAll(int handle, int count, WorkBuffers& buf) {
 
 // The library's text of its last failure, in the same box for a failed connection and a failed login.
 // It is asked for wide: it holds the server's reply, which the ANSI code page may not be able to carry.
-void ShowLibraryError(App& app) {
+void ShowLibraryError(app::App& app) {
     std::vector<wchar_t> text(kTextBufferSize);
     int capacity = kTextBufferSize;
     nmail::NMailGetMessageW(0, text.data(), &capacity);
@@ -90,9 +92,9 @@ void ShowLibraryError(App& app) {
 }
 
 // Logs in and fetches; returns the message count (negative when the login failed).
-int LogInAndFetch(App& app, int handle) {
+int LogInAndFetch(app::App& app, int handle) {
     LoadAccount(app);
-    SettingsValues& s = app.Settings();
+    settings::SettingsValues& s = app.Settings();
     if (s.UserId.empty() || s.UserPassword.empty()) {
         app.GetIdPassForm().Show();
         return 0;
@@ -109,7 +111,7 @@ int LogInAndFetch(App& app, int handle) {
     return count;
 }
 
-void Report(App& app, int count) {
+void Report(app::App& app, int count) {
     MsgForm& notice = app.GetMsgForm();
     notice.Show();
     notice[msgform_layout::Text2].SetText(std::to_wstring(count));
@@ -127,12 +129,12 @@ std::wstring TrimAtNul(std::wstring_view text) {
     return std::wstring(text.substr(0, text.find(L'\0')));
 }
 
-void CheckMail(App& app) {
+void CheckMail(app::App& app) {
     int count = 0;
     const std::wstring& server = app.Settings().Pop3Server;
     // Without a server that can be used nothing is checked: the box says why before the notice reports 0.
     std::optional<std::wstring> unusable =
-        server.empty() ? NoPop3ServerText(platform::WorkingDirectory()) : Pop3ServerRefusal(server);
+        server.empty() ? settings::NoPop3ServerText(platform::WorkingDirectory()) : settings::Pop3ServerRefusal(server);
     if (unusable) {
         app.Gui().MessageBox(*unusable, L"エラー", kPlainMessageBox);
     } else {
@@ -150,3 +152,5 @@ void CheckMail(App& app) {
     if (app.GetSetForm()[setform_layout::Check1].Value() == 1)
         app.GetSetForm().Disconnect();
 }
+
+}  // namespace mailcheck

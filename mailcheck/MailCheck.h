@@ -6,9 +6,13 @@
 #include <string>
 #include <string_view>
 
+namespace app {
 class App;
+}  // namespace app
 
-void CheckMail(App& app);
+namespace mailcheck {
+
+void CheckMail(app::App& app);
 
 // The text before the first NUL character, or the whole text when it has none.
 std::wstring TrimAtNul(std::wstring_view text);
@@ -17,3 +21,5 @@ std::wstring TrimAtNul(std::wstring_view text);
 inline constexpr int kMaxFetchBuffer = 16 * 1024 * 1024;
 // The check gives up on a mailbox whose server refuses this many messages one after another.
 inline constexpr int kMaxRefusedInARow = 64;
+
+}  // namespace mailcheck

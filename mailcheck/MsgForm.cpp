@@ -4,8 +4,12 @@
 #include "app/App.h"
 #include "resources/layouts/MsgFormLayout.h"
 
-MsgForm::MsgForm(App& app) : Form(app.Gui(), msgform_layout::kForm) {}
+namespace mailcheck {
+
+MsgForm::MsgForm(app::App& app) : Form(app.Gui(), msgform_layout::kForm) {}
 
 void MsgForm::OnLoadStep() {
     MakeTopmost(true);
 }
+
+}  // namespace mailcheck

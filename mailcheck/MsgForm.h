@@ -4,12 +4,18 @@
 
 #include "platform/forms/Form.h"
 
+namespace app {
 class App;
+}  // namespace app
+
+namespace mailcheck {
 
 class MsgForm : public platform::Form {
 public:
-    explicit MsgForm(App& app);
+    explicit MsgForm(app::App& app);
 
 private:
     void OnLoadStep() override;
 };
+
+}  // namespace mailcheck

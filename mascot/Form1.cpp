@@ -7,9 +7,11 @@
 #include "platform/base/RuntimeError.h"
 #include "resources/layouts/Form1Layout.h"
 
+namespace mascot {
+
 using namespace form1_layout;
 
-Form1::Form1(App& app) : Form(app.Gui(), kForm), app_(app) {}
+Form1::Form1(app::App& app) : Form(app.Gui(), kForm), app_(app) {}
 
 void Form1::OnLoadStep() {
     BuildFrameRegions();
@@ -25,7 +27,7 @@ void Form1::OnLoadStep() {
 }
 
 void Form1::OnUnloadStep() {
-    CloseSoundEffect(app_.Platform().mci);
+    app::CloseSoundEffect(app_.Platform().mci);
 }
 
 void Form1::OnMouseDownEvent(int button, int, float, float) {
@@ -77,3 +79,5 @@ platform::RegionHandle Form1::CreateFrameRegion(std::int16_t k) {
 void Form1::ApplyWindowShape(platform::RegionHandle region) {
     SetRegion(region, true);
 }
+
+}  // namespace mascot

@@ -8,11 +8,15 @@
 #include "mascot/FrameShape.h"
 #include "platform/forms/Form.h"
 
+namespace app {
 class App;
+}  // namespace app
+
+namespace mascot {
 
 class Form1 : public platform::Form {
 public:
-    explicit Form1(App& app);
+    explicit Form1(app::App& app);
 
     // Fills FrameRgnData with the outline of each of the eight frame pictures.
     void BuildFrameRegions();
@@ -36,5 +40,7 @@ private:
     void OnMouseDownEvent(int button, int shift, float x, float y) override;
     void Wander();
 
-    App& app_;
+    app::App& app_;
 };
+
+}  // namespace mascot

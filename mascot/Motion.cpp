@@ -15,7 +15,7 @@ namespace mascot {
 using platform::RoundToInt16;
 using platform::RoundToInt32;
 
-void DrawMotionIfDue(MotionState state, Random& random, float tppX, float tppY) {
+void DrawMotionIfDue(MotionState state, app::Random& random, float tppX, float tppY) {
     if (state.stepsLeft >= 1)
         return;
     double r1 = random.Next();
@@ -40,7 +40,7 @@ std::int16_t FrameNumber(std::int16_t stepsLeft, std::int16_t stepX, std::int16_
     return std::int16_t(stepsLeft % 2 + (stepX > 0 ? 2 : 0) + (stepY < 0 ? 4 : 0));
 }
 
-TickOutcome AdvanceMotion(MotionState state, Random& random, const TickInputs& in) {
+TickOutcome AdvanceMotion(MotionState state, app::Random& random, const TickInputs& in) {
     DrawMotionIfDue(state, random, in.tppX, in.tppY);
     state.stepsLeft = platform::SubtractInt16(state.stepsLeft, 1);
     std::int32_t x = RoundToInt32(double(in.left) + state.stepX);

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 
+namespace app {
 class Random;
+}  // namespace app
 
 namespace mascot {
 
@@ -30,7 +32,7 @@ struct TickOutcome {
 };
 
 // Draws a new motion when the current one has run out. Raises an overflow when a value leaves 16 bits.
-void DrawMotionIfDue(MotionState state, Random& random, float tppX, float tppY);
+void DrawMotionIfDue(MotionState state, app::Random& random, float tppX, float tppY);
 
 // One position coordinate kept on the screen: 0 at the top or left edge, screen - size at the other.
 std::int32_t KeepOnScreen(std::int32_t position, float size, float screen);
@@ -39,6 +41,6 @@ std::int32_t KeepOnScreen(std::int32_t position, float size, float screen);
 std::int16_t FrameNumber(std::int16_t stepsLeft, std::int16_t stepX, std::int16_t stepY);
 
 // Everything a timer tick decides: draw if due, count down, move and clamp, pick the frame.
-TickOutcome AdvanceMotion(MotionState state, Random& random, const TickInputs& in);
+TickOutcome AdvanceMotion(MotionState state, app::Random& random, const TickInputs& in);
 
 }  // namespace mascot

@@ -6,13 +6,15 @@
 #include "platform/Protect.h"
 #include "resources/layouts/IdPassFormLayout.h"
 
+namespace settings {
+
 using namespace idpass_layout;
 
 namespace {
 constexpr int kPlainMessageBox = 0;  // an OK button and no icon
 }  // namespace
 
-IdPassForm::IdPassForm(App& app) : Form(app.Gui(), kForm), app_(app) {}
+IdPassForm::IdPassForm(app::App& app) : Form(app.Gui(), kForm), app_(app) {}
 
 void IdPassForm::OnLoadStep() {
     (*this)[IdText].SetText(app_.Files().ReadAccountValue("NAME"));
@@ -49,3 +51,5 @@ void IdPassForm::Confirm() {
     platform::Wipe(password);
     Unload();
 }
+
+}  // namespace settings

@@ -4,16 +4,22 @@
 
 #include "platform/forms/Form.h"
 
+namespace app {
 class App;
+}  // namespace app
+
+namespace settings {
 
 class IdPassForm : public platform::Form {
 public:
-    explicit IdPassForm(App& app);
+    explicit IdPassForm(app::App& app);
 
 private:
     void OnLoadStep() override;
     void OnControlClick(int control) override;
     void Confirm();
 
-    App& app_;
+    app::App& app_;
 };
+
+}  // namespace settings

@@ -6,6 +6,8 @@
 #include "resources/layouts/OptionFormLayout.h"
 #include "settings/ServerName.h"
 
+namespace settings {
+
 using namespace option_layout;
 
 namespace {
@@ -14,7 +16,7 @@ constexpr int kPlainMessageBox = 0;
 
 }  // namespace
 
-OptionForm::OptionForm(App& app) : Form(app.Gui(), kForm), app_(app) {}
+OptionForm::OptionForm(app::App& app) : Form(app.Gui(), kForm), app_(app) {}
 
 void OptionForm::OnLoadStep() {
     MakeTopmost(true);
@@ -48,3 +50,5 @@ void OptionForm::Confirm() {
     app_.Files().SaveServerSettings(s);
     Unload();
 }
+
+}  // namespace settings

@@ -4,16 +4,22 @@
 
 #include "platform/forms/Form.h"
 
+namespace app {
 class App;
+}  // namespace app
+
+namespace settings {
 
 class OptionForm : public platform::Form {
 public:
-    explicit OptionForm(App& app);
+    explicit OptionForm(app::App& app);
 
 private:
     void OnLoadStep() override;
     void OnControlClick(int control) override;
     void Confirm();
 
-    App& app_;
+    app::App& app_;
 };
+
+}  // namespace settings

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace settings {
+
 namespace {
 
 constexpr wchar_t kIdeographicSpace = 0x3000;
@@ -100,3 +102,5 @@ std::wstring NoPop3ServerText(std::wstring_view workingDirectory) {
            L"」から読み込みます。\n"
            L"「POPサーバー」で設定するか、このフォルダーに quillo.ini を置いてください。";
 }
+
+}  // namespace settings

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace settings {
+
 // The longest POP3 server setting taken; a longer one is refused rather than cut (a cut can change the port).
 inline constexpr std::size_t kMaxPop3ServerChars = 100;
 
@@ -16,3 +18,5 @@ std::wstring_view TrimServerName(std::wstring_view value);
 std::optional<std::wstring> Pop3ServerRefusal(std::wstring_view value);
 // The error box's text for a check without a server: where "quillo.ini" is read from.
 std::wstring NoPop3ServerText(std::wstring_view workingDirectory);
+
+}  // namespace settings

@@ -12,6 +12,8 @@
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
 
+namespace settings {
+
 using namespace setform_layout;
 
 namespace {
@@ -23,7 +25,7 @@ std::wstring HomePageAddress(std::wstring_view programFolder) {
     return platform::FileUrl(std::wstring(programFolder) + L"\\about.html");
 }
 
-SetForm::SetForm(App& app) : Form(app.Gui(), kForm), app_(app) {}
+SetForm::SetForm(app::App& app) : Form(app.Gui(), kForm), app_(app) {}
 
 void SetForm::OnLoadStep() {
     TakeDisconnectFlag(app_.Files().ReadDisconnectFlag());
@@ -75,10 +77,12 @@ void SetForm::OfferHomePage() {
 }
 
 void SetForm::RunMailCheck() {
-    CheckMail(app_);
+    mailcheck::CheckMail(app_);
     Unload();
 }
 
 void SetForm::Disconnect() {
-    DisconnectDialUp(app_.Platform().dialUp);
+    mailcheck::DisconnectDialUp(app_.Platform().dialUp);
 }
+
+}  // namespace settings

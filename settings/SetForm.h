@@ -7,11 +7,15 @@
 
 #include "platform/forms/Form.h"
 
+namespace app {
 class App;
+}  // namespace app
+
+namespace settings {
 
 class SetForm : public platform::Form {
 public:
-    explicit SetForm(App& app);
+    explicit SetForm(app::App& app);
 
     // "少女を出す": start the appearance sequence and the sound, then close.
     void ShowGirl();
@@ -29,8 +33,10 @@ private:
     void OfferHomePage();
     void RunMailCheck();
 
-    App& app_;
+    app::App& app_;
 };
 
 // The page "作者" offers: about.html, shipped in the program folder, as a file URL.
 std::wstring HomePageAddress(std::wstring_view programFolder);
+
+}  // namespace settings

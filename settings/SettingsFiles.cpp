@@ -19,6 +19,8 @@
 #include "settings/ServerName.h"
 #include "settings/StoredPassword.h"
 
+namespace settings {
+
 namespace {
 
 constexpr std::wstring_view kServerFile = L"quillo.ini";
@@ -210,3 +212,5 @@ std::wstring SettingsFiles::AccountFilePath() const {
 std::wstring SettingsFiles::FlagFilePath() const {
     return programFolder_ + L"\\★MailData\\ini.ini";
 }
+
+}  // namespace settings

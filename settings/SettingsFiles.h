@@ -11,6 +11,8 @@
 #include "platform/Profile.h"
 #include "settings/SettingsValues.h"
 
+namespace settings {
+
 // Reads the "SMTP=", "POP3=", "MAIL=" and "APOP=" lines of the server settings file's bytes (ANSI code
 // page, a UTF-8 byte-order mark skipped) into `values`; values without a line keep what they hold.
 void ParseServerSettings(std::string_view bytes, SettingsValues& values);
@@ -51,3 +53,5 @@ private:
     platform::Profile& profile_;
     std::wstring programFolder_;
 };
+
+}  // namespace settings

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace settings {
+
 struct SettingsValues {
     std::wstring SmtpServer;
     std::wstring Pop3Server;
@@ -12,3 +14,5 @@ struct SettingsValues {
     std::wstring UserId;
     std::wstring UserPassword;
 };
+
+}  // namespace settings

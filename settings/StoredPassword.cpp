@@ -6,6 +6,8 @@
 
 #include "platform/Protect.h"
 
+namespace settings {
+
 namespace {
 
 // Ties the blobs to this use, so that no other program's protected data opens as a password of ours.
@@ -124,3 +126,5 @@ std::optional<std::wstring> UnsealPassword(std::string_view sealed) {
     platform::Wipe(*plain);
     return password;
 }
+
+}  // namespace settings

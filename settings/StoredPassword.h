@@ -6,8 +6,12 @@
 #include <string>
 #include <string_view>
 
+namespace settings {
+
 // The text to store; empty when the system would not protect the password.
 std::string SealPassword(std::wstring_view password);
 // The password back; nullopt when the text is not base64 or does not unprotect (another user's or system's
 // value, or an altered one).
 std::optional<std::wstring> UnsealPassword(std::string_view sealed);
+
+}  // namespace settings

@@ -77,8 +77,8 @@ void BM_OneTick(benchmark::State& state) {
     platform::HeadlessDialUp dialUp;
     platform::HeadlessBrowser browser;
     platform::Platform platform{gui, regions, profile, mci, dialUp, browser};
-    App app(platform);
-    Form1& form = app.GetForm1();
+    app::App app(platform);
+    mascot::Form1& form = app.GetForm1();
     form.Load();
     platform::HeadlessWindow* window = gui.Window(L"Form1");
     for (auto _ : state) {

@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     platform::HeadlessDialUp dialUp;
     platform::HeadlessBrowser browser;
     platform::Platform platform{gui, regions, profile, mci, dialUp, browser};
-    App app(platform);
+    app::App app(platform);
     app.Start();
     app.GetSetForm().Show();
 

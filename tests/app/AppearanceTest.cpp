@@ -9,6 +9,10 @@
 #include "settings/SetForm.h"
 #include "tests/support/HeadlessApp.h"
 
+using app::App;
+using app::Form2;
+using app::SoundOpenCommand;
+
 namespace {
 
 using namespace form2_layout;

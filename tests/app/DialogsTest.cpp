@@ -9,6 +9,8 @@
 #include "settings/StoredPassword.h"
 #include "tests/support/HeadlessApp.h"
 
+using settings::SealPassword;
+
 namespace {
 
 // A dialog opened from its button in the settings window.

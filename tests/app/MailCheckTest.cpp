@@ -14,6 +14,11 @@
 #include "settings/StoredPassword.h"
 #include "tests/support/HeadlessApp.h"
 
+using mailcheck::kMaxFetchBuffer;
+using mailcheck::kMaxRefusedInARow;
+using mailcheck::TrimAtNul;
+using settings::SealPassword;
+
 namespace {
 
 using Calls = std::vector<std::string>;

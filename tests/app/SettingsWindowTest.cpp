@@ -5,6 +5,9 @@
 #include "settings/SetForm.h"
 #include "tests/support/HeadlessApp.h"
 
+using app::App;
+using settings::HomePageAddress;
+
 namespace {
 
 using namespace setform_layout;

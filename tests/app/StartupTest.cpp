@@ -7,6 +7,8 @@
 #include "settings/SetForm.h"
 #include "tests/support/HeadlessApp.h"
 
+using app::App;
+
 namespace {
 
 using platform::ProgramEnded;

@@ -9,6 +9,9 @@
 #include "tests/support/HeadlessApp.h"
 #include "tests/support/ScriptedRandom.h"
 
+using app::App;
+using mascot::Form1;
+
 namespace {
 
 using form1_layout::Picture1;

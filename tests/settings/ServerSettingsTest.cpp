@@ -8,6 +8,12 @@
 #include "settings/ServerName.h"
 #include "settings/SettingsFiles.h"
 
+using settings::FormatServerSettings;
+using settings::ParseApopValue;
+using settings::ParseServerSettings;
+using settings::Pop3ServerRefusal;
+using settings::SettingsValues;
+
 namespace {
 
 SettingsValues ParseBytes(std::string_view bytes, SettingsValues values = {}) {

@@ -15,6 +15,10 @@
 #include "settings/StoredPassword.h"
 #include "tests/support/TempFolder.h"
 
+using settings::SealPassword;
+using settings::SettingsFiles;
+using settings::SettingsValues;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -37,8 +37,8 @@ public:
     static std::string ReadFile(const std::filesystem::path& path) { return TempFolder::Take(path); }
 
     // Starts the program as the window system would.
-    App& Start() {
-        App& a = Create();
+    app::App& Start() {
+        app::App& a = Create();
         a.Start();
         return a;
     }
@@ -50,8 +50,8 @@ public:
         app->GetSetForm().Show();
         gui.Window(L"SetForm")->Click(control);
     }
-    App& Create() {
-        app = std::make_unique<App>(platform);
+    app::App& Create() {
+        app = std::make_unique<app::App>(platform);
         return *app;
     }
 
@@ -63,7 +63,7 @@ public:
     platform::HeadlessBrowser browser;
     FakeMailLibrary mail;
     platform::Platform platform{gui, regions, profile, mci, dialUp, browser};
-    std::unique_ptr<App> app;
+    std::unique_ptr<app::App> app;
 
 private:
     ProgramFolders folders_;

@@ -12,16 +12,16 @@ inline const float kLastDraw = std::nextafter(1.0f, 0.0f);
 struct ScriptedRandom {
     ScriptedRandom() { Feed(random); }
     // Feeds the program's own generator instead of `random`.
-    explicit ScriptedRandom(Random& other) { Feed(other); }
+    explicit ScriptedRandom(app::Random& other) { Feed(other); }
     ScriptedRandom(const ScriptedRandom&) = delete;
     ScriptedRandom& operator=(const ScriptedRandom&) = delete;
 
-    Random random;
+    app::Random random;
     std::deque<float> script;
     int draws = 0;
 
 private:
-    void Feed(Random& target) {
+    void Feed(app::Random& target) {
         target.Inject([this] {
             ++draws;
             if (script.empty())

@@ -29,6 +29,10 @@
 #include "resources/layouts/SetFormLayout.h"
 #include "settings/SetForm.h"
 
+using app::CloseSoundEffect;
+using app::PlaySoundEffect;
+using settings::HomePageAddress;
+
 namespace {
 
 int passed = 0;

@@ -21,6 +21,9 @@
 #include "platform/base/File.h"
 #include "settings/SettingsFiles.h"
 
+using settings::SettingsFiles;
+using settings::SettingsValues;
+
 namespace {
 
 std::string Unhex(const wchar_t* hex) {
