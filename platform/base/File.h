@@ -18,4 +18,10 @@ bool ReplaceWholeFile(std::wstring_view path, std::string_view bytes);
 // The process's current directory, where files opened by a bare name are found; empty when unknown.
 std::wstring WorkingDirectory();
 
+#ifndef _WIN32
+// A native file name's UTF-8 bytes as a wide path; bytes that are no UTF-8 become U+FFFD. (The C++ library's
+// own conversion follows the C locale, which takes no byte above 0x7F.)
+std::wstring WidePath(std::string_view nativePath);
+#endif
+
 }  // namespace platform

@@ -1,13 +1,13 @@
 // The shapes drawn in code and a pixel-set view of regions, shared by the mascot's shape tests.
 #pragma once
 
-#include <filesystem>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "mascot/FrameShape.h"
+#include "platform/base/File.h"
 #include "platform/forms/Picture.h"
 #include "tests/e2e/shape_check/shape_cases.h"
 
@@ -46,7 +46,7 @@ inline PixelSet ExpectedOutline(const mascot::PixelReader& pixel) {
 
 // The outline check's list of shapes, with the shipped frames read from the source tree.
 inline std::vector<shape_check::Case> Cases() {
-    return shape_check::Cases(std::filesystem::path(SORABUNE_FRAMES_DIR).wstring());
+    return shape_check::Cases(platform::WidePath(SORABUNE_FRAMES_DIR));
 }
 
 }  // namespace shape_test
