@@ -10,6 +10,7 @@
 
 #include "platform/base/File.h"
 #include "platform/base/Scoped.h"
+#include "platform/base/Utf8.h"
 
 namespace platform {
 namespace {
@@ -44,15 +45,6 @@ std::string NativePath(std::wstring_view path) {
         AppendUtf8(out, c);
     }
     return out;
-}
-
-// The length of the UTF-8 sequence that `lead` starts, 0 for a byte that starts none.
-size_t SequenceLength(unsigned char lead) {
-    return lead < 0x80                   ? 1
-           : lead >= 0xC2 && lead < 0xE0 ? 2
-           : lead >= 0xE0 && lead < 0xF0 ? 3
-           : lead >= 0xF0 && lead < 0xF5 ? 4
-                                         : 0;
 }
 
 struct FdTraits {
@@ -136,25 +128,7 @@ std::wstring WorkingDirectory() {
 }
 
 std::wstring WidePath(std::string_view nativePath) {
-    std::wstring out;
-    out.reserve(nativePath.size());
-    for (size_t i = 0; i < nativePath.size();) {
-        size_t length = SequenceLength(static_cast<unsigned char>(nativePath[i]));
-        char32_t c = length == 1 ? char32_t(nativePath[i])
-                                 : char32_t(static_cast<unsigned char>(nativePath[i]) & (0x7F >> length));
-        bool whole = length != 0 && i + length <= nativePath.size();
-        for (size_t k = 1; whole && k < length; ++k) {
-            unsigned char next = static_cast<unsigned char>(nativePath[i + k]);
-            whole = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3F);
-        }
-        // Overlong forms and surrogates name no character either.
-        static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        whole = whole && c >= kLeast[length] && !(c >= 0xD800 && c <= 0xDFFF) && c <= 0x10FFFF;
-        out += whole ? wchar_t(c) : L'\xFFFD';
-        i += whole ? length : 1;
-    }
-    return out;
+    return FromUtf8(nativePath, L'\xFFFD');
 }
 
 }  // namespace platform

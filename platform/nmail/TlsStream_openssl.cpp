@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/base/Utf8.h"
 #include "platform/nmail/CertificateName.h"
 #include "platform/nmail/TlsEngine.h"
 
@@ -41,26 +42,6 @@ CertificateNames NamesOf(X509* cert) {
     return names;
 }
 
-// UTF-8 as wide text; a broken sequence gives '?'.
-std::wstring FromUtf8(const std::string& text) {
-    std::wstring out;
-    for (size_t i = 0; i < text.size();) {
-        unsigned char lead = static_cast<unsigned char>(text[i]);
-        size_t more = lead < 0x80 ? 0 : lead >= 0xf0 ? 3 : lead >= 0xe0 ? 2 : lead >= 0xc0 ? 1 : 4;
-        wchar_t c = more == 0 ? lead : lead & (0x3f >> more);
-        if (more > 3 || i + more >= text.size()) {
-            out += L'?';
-            ++i;
-            continue;
-        }
-        for (size_t k = 1; k <= more; ++k)
-            c = wchar_t(c << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3f));
-        out += c;
-        i += more + 1;
-    }
-    return out;
-}
-
 // The common name (or else the whole name) of the issuer of the last certificate the server sent: the
 // issuer nobody vouched for.
 std::wstring TopIssuer(SSL* ssl) {
@@ -77,7 +58,7 @@ std::wstring TopIssuer(SSL* ssl) {
         char line[256];
         text = X509_NAME_oneline(issuer, line, sizeof line);
     }
-    return FromUtf8(text);
+    return platform::FromUtf8(text, L'?');
 }
 
 TlsFailure FromVerifyResult(long result) {
