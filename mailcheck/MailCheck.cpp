@@ -27,7 +27,6 @@ namespace {
 constexpr int kTextBufferSize = 8192;
 constexpr int kNoConnection = -1;
 constexpr int kApopFlag = -1;  // all bits set
-constexpr int kPlainMessageBox = 0;
 
 // The four text buffers the library fills on status and fetch calls; A also carries the error text.
 struct WorkBuffers {
@@ -88,7 +87,8 @@ void ShowLibraryError(app::App& app) {
     std::vector<wchar_t> text(kTextBufferSize);
     int capacity = kTextBufferSize;
     nmail::NMailGetMessageW(0, text.data(), &capacity);
-    app.Gui().MessageBox(TrimAtNul(std::wstring_view(text.data(), text.size())), L"エラー", kPlainMessageBox);
+    app.Gui().MessageBox(TrimAtNul(std::wstring_view(text.data(), text.size())), L"エラー",
+                         platform::Gui::kPlainMessageBox);
 }
 
 // Logs in and fetches; returns the message count (negative when the login failed).
@@ -136,7 +136,7 @@ void CheckMail(app::App& app) {
     std::optional<std::wstring> unusable =
         server.empty() ? settings::NoPop3ServerText(platform::WorkingDirectory()) : settings::Pop3ServerRefusal(server);
     if (unusable) {
-        app.Gui().MessageBox(*unusable, L"エラー", kPlainMessageBox);
+        app.Gui().MessageBox(*unusable, L"エラー", platform::Gui::kPlainMessageBox);
     } else {
         int handle = nmail::NMailPop3Connect(platform::ToAnsi(server));
         app.GetSetForm()[setform_layout::Text1].SetText(L"メールのチェックをしています。");

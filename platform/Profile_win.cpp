@@ -24,7 +24,7 @@ void ForgetCachedFile(const std::wstring& file) {
 bool MakeCopy(const std::wstring& target, std::wstring& copy) {
     bool exists = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        copy = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
+        copy = CopyName(target, attempt);
         if (exists) {
             if (CopyFileW(target.c_str(), copy.c_str(), TRUE))
                 return true;

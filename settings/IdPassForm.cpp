@@ -10,10 +10,6 @@ namespace settings {
 
 using namespace idpass_layout;
 
-namespace {
-constexpr int kPlainMessageBox = 0;  // an OK button and no icon
-}  // namespace
-
 IdPassForm::IdPassForm(app::App& app) : Form(app.Gui(), kForm), app_(app) {}
 
 void IdPassForm::OnLoadStep() {
@@ -43,7 +39,7 @@ void IdPassForm::Confirm() {
         app_.Files().WriteAccountValue("NAME3", L"1");
         // Without it the next check would ask for the password again, with no word of why.
         if (!saved)
-            app_.Gui().MessageBox(L"パスワードを保存できませんでした。", L"エラー", kPlainMessageBox);
+            app_.Gui().MessageBox(L"パスワードを保存できませんでした。", L"エラー", platform::Gui::kPlainMessageBox);
     } else {
         app_.Files().WriteAccountValue("NAME3", L"0");
     }

@@ -10,12 +10,6 @@ namespace settings {
 
 using namespace option_layout;
 
-namespace {
-
-constexpr int kPlainMessageBox = 0;
-
-}  // namespace
-
 OptionForm::OptionForm(app::App& app) : Form(app.Gui(), kForm), app_(app) {}
 
 void OptionForm::OnLoadStep() {
@@ -39,7 +33,7 @@ void OptionForm::Confirm() {
     // A POP3 server that can never be one is shown with the reason, and the dialog stays open to mend it.
     std::wstring pop3(TrimServerName((*this)[Pop3Text].Text()));
     if (std::optional<std::wstring> refusal = pop3.empty() ? std::nullopt : Pop3ServerRefusal(pop3)) {
-        app_.Gui().MessageBox(*refusal, L"エラー", kPlainMessageBox);
+        app_.Gui().MessageBox(*refusal, L"エラー", platform::Gui::kPlainMessageBox);
         return;
     }
     SettingsValues& s = app_.Settings();

@@ -7,6 +7,10 @@
 
 namespace platform {
 
+// The name of the `attempt`th copy of `target`: beside it, so on the same volume, and told apart from other
+// processes' copies by this process's id.
+std::wstring CopyName(const std::wstring& target, int attempt);
+
 // Removes the copies "<target>.~*" that an interrupted earlier save left beside `target`: one left in the
 // middle of moving a clear password to its protected form still holds it.
 void RemoveStaleCopies(const std::wstring& target);

@@ -34,7 +34,7 @@ bool WriteAll(HANDLE h, std::string_view bytes) {
 // A fresh file beside `target`, named after it so that it lands on the same volume.
 HANDLE CreateSibling(const std::wstring& target, std::wstring& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
+        name = CopyName(target, attempt);
         HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
             return h;
@@ -84,6 +84,10 @@ void Delete(const std::wstring& name, ULONGLONG deadline) {
 }
 
 }  // namespace
+
+std::wstring CopyName(const std::wstring& target, int attempt) {
+    return target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
+}
 
 void DeleteCopy(const std::wstring& copy) {
     Delete(copy, GetTickCount64() + kHeldFileRetryMs);

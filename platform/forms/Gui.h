@@ -129,6 +129,7 @@ public:
 
     // Modal; style and result use the window system's numbers (MB_YESNO | MB_ICONQUESTION = 36, IDYES = 6).
     virtual int MessageBox(std::wstring_view text, std::wstring_view title, int style) = 0;
+    static constexpr int kPlainMessageBox = 0;  // MB_OK: an OK button and no icon
 
     // The folder of the executable, without a trailing separator.
     virtual std::wstring ProgramFolder() const = 0;
