@@ -32,6 +32,16 @@ def processes_naming(text):
     return [p for p in os.listdir("/proc") if p.isdigit() and text.encode() in proc_file(p, "cmdline") + proc_file(p, "environ")]
 
 
+def end_run(proc):
+    """After a failure: Ctrl+C, so that run.sh ends Wine, Dovecot and Xvfb itself; a kill if it hangs."""
+    if proc.poll() is None:
+        os.killpg(proc.pid, signal.SIGINT)
+        try:
+            proc.wait(60 * timeout_scale())
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+
+
 class RunShSession:
     """What an App needs of a session; its driver joins run.sh's prefix (through the same TMPDIR) and desktop."""
     screenshot = Session.screenshot
@@ -69,7 +79,7 @@ class FirstRunTest(unittest.TestCase):
         with open(out, "wb") as f:  # a session of its own, as a terminal's job: Ctrl+C reaches all of it
             proc = subprocess.Popen(["bash", os.path.join(REPO, "scripts", "run.sh"), "--no-build"], env=env,
                                     stdout=f, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, start_new_session=True)
-        self.addCleanup(lambda: proc.poll() is None and os.killpg(proc.pid, signal.SIGKILL))
+        self.addCleanup(end_run, proc)
         text = lambda: open(out, encoding="utf-8").read()  # noqa: E731
         # The driver joins the virtual desktop once the program's explorer has made it.
         poll(lambda: proc.poll() is not None or any(b"Sorabune.exe" in proc_file(p, "cmdline") for p in processes_naming(root)),

@@ -223,7 +223,7 @@ class App:
         self.wait_until(lambda: self.form(form) is None, timeout, f"{form} to be unloaded")
 
     def wait_text(self, form, control, expected, timeout=DEFAULT_TIMEOUT):
-        self.wait_until(lambda: self.text(form, control) == expected, timeout,
+        self.wait_until(lambda: self.form(form) is not None and self.text(form, control) == expected, timeout,
                         f"{form}.{control} to read {expected!r}")
 
     def wait_msgbox(self, title=None, timeout=DEFAULT_TIMEOUT):

@@ -26,6 +26,7 @@ class Driver:
         self._log = open(log_path, "ab")
         self._lines = queue.Queue()
         self._broken = None
+        self._ended = False
         self.proc = subprocess.Popen(
             argv, env=env, cwd=cwd, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._log,
             preexec_fn=_die_with_parent)
@@ -35,6 +36,7 @@ class Driver:
     def _read(self):
         for raw in self.proc.stdout:
             self._lines.put(raw.decode("utf-8", "replace"))
+        self._ended = True
         self._lines.put(None)
 
     def _reply(self, timeout, what):
@@ -54,7 +56,9 @@ class Driver:
 
     @property
     def broken(self):
-        return self._broken is not None or self.proc.poll() is not None
+        # The end of its output, not of the process started: `wine explorer /desktop=...` only hands the
+        # driver to a desktop that is already there, and ends.
+        return self._broken is not None or self._ended
 
     def call(self, command, *args, timeout=30.0, check=True):
         """Runs `command args...`; raises DriverError when the reply has ok false (unless check=False)."""
