@@ -224,7 +224,7 @@ class Session:
         """Cleans up after a test process that was killed outright (for example by a CTest timeout)."""
         script = (
             'while kill -0 "$1" 2>/dev/null; do sleep 1; done; '
-            'WINEPREFIX="$2" wineserver -k 2>/dev/null; kill "$3" 2>/dev/null; '
+            'WINEPREFIX="$2" wineserver -k 2>/dev/null; WINEPREFIX="$2" wineserver -w 2>/dev/null; kill "$3" 2>/dev/null; '
             '[ -z "$SORABUNE_E2E_KEEP" ] && rm -rf "$4"')
         self.watchdog = subprocess.Popen(
             ["sh", "-c", script, "watchdog", str(os.getpid()), self.prefix, str(self.xvfb.pid), self.root],
@@ -239,7 +239,9 @@ class Session:
             self.watchdog.kill()
             self.watchdog.wait()
         if getattr(self, "env", None):
+            # Ended before the prefix goes (see tests/e2e/shape_check/run.sh).
             subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True, timeout=60)
+            subprocess.run(["wineserver", "-w"], env=self.env, capture_output=True, timeout=60)
         if self.xvfb and self.xvfb.poll() is None:
             self.xvfb.send_signal(signal.SIGTERM)
             try:

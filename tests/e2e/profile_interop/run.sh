@@ -42,7 +42,7 @@ export WINEPREFIX=${PROFILE_INTEROP_WINEPREFIX:-$work/prefix}
 export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all DISPLAY=
 own_prefix=$([ -z "${PROFILE_INTEROP_WINEPREFIX:-}" ] && echo yes)
 cleanup() {
-    [ -n "$own_prefix" ] && wineserver -k 2>/dev/null
+    [ -n "$own_prefix" ] && { wineserver -k; wineserver -w; } 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -38,8 +38,10 @@ fi
 work=$(mktemp -d /tmp/shape-check.XXXXXX)
 export WINEPREFIX=$work/prefix
 export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all DISPLAY=
+# The server must be gone before its prefix: a new prefix can get the removed one's inode, and with it the
+# socket of a server that is still ending, which makes the next wine fail at once.
 cleanup() {
-    [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
+    [ -d "$WINEPREFIX" ] && { wineserver -k; wineserver -w; } 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
